@@ -1,0 +1,34 @@
+// The ANSI code page that command-line text is read in. Splitting the command
+// line steps through the text by whole characters and upper-cases it by the
+// code page's rules; this interface is all it needs to know about the code page.
+#pragma once
+#include <array>
+#include <string>
+
+class AnsiCodePage {
+ public:
+  virtual ~AnsiCodePage() = default;
+
+  // TRUE when c is the first byte of a double-byte character.
+  virtual bool IsLeadByte(unsigned char c) const = 0;
+  // Converts text to upper case in place, character by character: a
+  // double-byte character is converted as a whole (or left alone), never its
+  // trail byte on its own. The length of the text does not change.
+  virtual void MakeUpper(std::string& text) const = 0;
+};
+
+// A code page from a built-in table, the same on every platform. 932 is the
+// double-byte Japanese code page (lead bytes 0x81-0x9F and 0xE0-0xFC); every
+// other number is taken as a single-byte code page such as 1252. Upper-casing
+// changes the ASCII letters a-z only, as the C runtime's default locale does,
+// and leaves double-byte characters as they are.
+class TableCodePage : public AnsiCodePage {
+ public:
+  explicit TableCodePage(unsigned int codePage);
+
+  bool IsLeadByte(unsigned char c) const override { return m_lead[c]; }
+  void MakeUpper(std::string& text) const override;
+
+ private:
+  std::array<bool, 256> m_lead{};
+};

@@ -1,0 +1,35 @@
+// Finds the INF to work on when the program is started without arguments.
+#include "app/setup_app.h"
+#include "platform/handles.h"
+#include "ui/error_dlg.h"
+
+namespace {
+
+void ShowError(LPCSTR message, DWORD code) {
+  CErrorDlg error;
+  error.m_strMessage = message;
+  error.m_dwErrorCode = code;
+  error.DoModal();
+}
+
+}  // namespace
+
+CString CSetupApp::FindInfFile() {
+  char directory[MAX_PATH] = {};
+  DWORD length = m_platform.files->GetCurrentDirectoryA(MAX_PATH, directory);
+  // A directory that does not fit the buffer is as unreadable as a failure.
+  if (length == 0 || length >= MAX_PATH) {
+    ShowError("Can't get current directory!", 0);
+    return CString();
+  }
+
+  CString pattern = CString(directory) + "\\*.inf";
+  WIN32_FIND_DATAA entry = {};
+  platform::FindHandle search(*m_platform.files, m_platform.files->FindFirstFileA(pattern, &entry));
+  if (!search.valid()) {
+    ShowError("Error enumerating INF files!", m_platform.error->GetLastError());
+    return CString();
+  }
+  search.Close();
+  return CString(entry.cFileName);
+}

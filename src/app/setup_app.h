@@ -1,0 +1,23 @@
+// The application object: reads the command line, finds an INF when none is
+// named, and runs the main dialog once.
+#pragma once
+#include "app/ansi_code_page.h"
+#include "framework/afx.h"
+#include "platform/platform.h"
+
+class CSetupApp : public CWinApp {
+ public:
+  CSetupApp(const platform::Platform& platform, const AnsiCodePage& codePage)
+      : m_platform(platform), m_codePage(codePage) {}
+
+  BOOL InitInstance() override;
+  // The first "*.inf" of the current directory, without its directory, or
+  // empty text after the failure has been shown.
+  CString FindInfFile();
+
+ private:
+  platform::Platform m_platform;
+  const AnsiCodePage& m_codePage;
+
+  DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,370 @@
+#include "platform/sim/sim_machine.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace sim {
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::vector<std::string> Components(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : path) {
+    if (c == '\\' || c == '/') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+// Wildcard match as the directory search does it: '*' and '?', no case.
+bool WildcardMatch(const char* mask, const char* name) {
+  if (*mask == '\0') return *name == '\0';
+  if (*mask == '*')
+    return WildcardMatch(mask + 1, name) || (*name != '\0' && WildcardMatch(mask, name + 1));
+  if (*name == '\0') return false;
+  if (*mask != '?' && std::toupper(static_cast<unsigned char>(*mask)) !=
+                          std::toupper(static_cast<unsigned char>(*name)))
+    return false;
+  return WildcardMatch(mask + 1, name + 1);
+}
+
+}  // namespace
+
+SimMachine::SimMachine() {
+  char pattern[] = "/tmp/qvrsim-XXXXXX";
+  const char* made = ::mkdtemp(pattern);
+  m_root = made != nullptr ? fs::path(made) : fs::temp_directory_path() / "qvrsim";
+  fs::create_directories(m_root / "c");
+  MakeDirectory("C:\\windows\\system32");
+  messageTexts = {
+      {0, "The operation completed successfully.\r\n"},
+      {2, "The system cannot find the file specified.\r\n"},
+      {3, "The system cannot find the path specified.\r\n"},
+      {5, "Access is denied.\r\n"},
+      {6, "The handle is invalid.\r\n"},
+      {8, "Not enough memory resources are available to process this command.\r\n"},
+      {87, "The parameter is incorrect.\r\n"},
+      {122, "The data area passed to a system call is too small.\r\n"},
+      {183, "Cannot create a file when that file already exists.\r\n"},
+  };
+}
+
+SimMachine::~SimMachine() {
+  for (auto& [id, h] : m_handles)
+    if (h.fd >= 0) ::close(h.fd);
+  for (void* p : m_allocations) std::free(p);
+  std::error_code ec;
+  fs::remove_all(m_root, ec);
+}
+
+// ---------------------------------------------------------------- plumbing
+bool SimMachine::Enter(const std::string& call) {
+  calls.push_back(call);
+  auto it = m_faults.find(call);
+  if (it == m_faults.end() || it->second.empty()) return false;
+  m_lastError = it->second.front();
+  it->second.erase(it->second.begin());
+  return true;
+}
+
+void SimMachine::FailNext(const std::string& call, DWORD error, int times) {
+  for (int i = 0; i < times; ++i) m_faults[call].push_back(error);
+}
+
+HANDLE SimMachine::NewHandle(OpenHandle h) {
+  std::uintptr_t id = m_nextHandle;
+  m_nextHandle += 4;
+  m_handles[id] = h;
+  return reinterpret_cast<HANDLE>(id);
+}
+
+SimMachine::OpenHandle* SimMachine::Lookup(HANDLE h, Kind kind) {
+  auto it = m_handles.find(reinterpret_cast<std::uintptr_t>(h));
+  if (it == m_handles.end() || it->second.kind != kind) {
+    ++badHandleUses;
+    m_lastError = ERROR_INVALID_HANDLE;
+    return nullptr;
+  }
+  return &it->second;
+}
+
+// ---------------------------------------------------------------- paths
+std::string SimMachine::Absolute(const std::string& path) const {
+  std::string drive;
+  std::string rest;
+  if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
+    drive = path.substr(0, 2);
+    rest = path.substr(2);
+  } else if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
+    drive = m_currentDirectory.substr(0, 2);
+    rest = path;
+  } else {
+    drive = m_currentDirectory.substr(0, 2);
+    rest = m_currentDirectory.substr(2) + "\\" + path;
+  }
+  std::vector<std::string> out;
+  for (const std::string& part : Components(rest)) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!out.empty()) out.pop_back();
+      continue;
+    }
+    out.push_back(part);
+  }
+  std::string result = Upper(drive.substr(0, 1)) + ":";
+  for (const std::string& part : out) result += "\\" + part;
+  if (out.empty()) result += "\\";
+  return result;
+}
+
+fs::path SimMachine::HostPath(const std::string& path) const {
+  std::string absolute = Absolute(path);
+  fs::path host =
+      m_root /
+      std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(absolute[0]))));
+  for (const std::string& part : Components(absolute.substr(2))) {
+    fs::path next = host / part;
+    std::error_code ec;
+    if (!fs::exists(next, ec) && fs::is_directory(host, ec)) {
+      for (const auto& entry : fs::directory_iterator(host, ec)) {
+        if (strcasecmp(entry.path().filename().c_str(), part.c_str()) == 0) {
+          next = entry.path();
+          break;
+        }
+      }
+    }
+    host = next;
+  }
+  return host;
+}
+
+void SimMachine::MakeDirectory(const std::string& path) { fs::create_directories(HostPath(path)); }
+
+void SimMachine::PutFile(const std::string& path, const std::string& content) {
+  fs::path host = HostPath(path);
+  fs::create_directories(host.parent_path());
+  std::ofstream(host, std::ios::binary | std::ios::trunc) << content;
+}
+
+std::optional<std::string> SimMachine::FileContent(const std::string& path) const {
+  fs::path host = HostPath(path);
+  std::error_code ec;
+  if (!fs::is_regular_file(host, ec)) return std::nullopt;
+  std::ifstream in(host, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool SimMachine::Exists(const std::string& path) const {
+  std::error_code ec;
+  return fs::exists(HostPath(path), ec);
+}
+
+void SimMachine::SetReadOnlyDirectory(const std::string& path) {
+  m_readOnlyDirectories.insert(Upper(Absolute(path)));
+}
+
+// ---------------------------------------------------------------- IFiles
+DWORD SimMachine::GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
+  if (Enter("GetCurrentDirectoryA")) return 0;
+  DWORD length = static_cast<DWORD>(m_currentDirectory.size());
+  if (lpBuffer == nullptr || nBufferLength <= length) return length + 1;
+  std::memcpy(lpBuffer, m_currentDirectory.c_str(), length + 1);
+  return length;
+}
+
+HANDLE SimMachine::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) {
+  if (Enter("FindFirstFileA")) return INVALID_HANDLE_VALUE;
+  std::string pattern = lpFileName;
+  size_t slash = pattern.find_last_of("\\/");
+  std::string directory = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
+  std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  fs::path host = HostPath(directory);
+  std::error_code ec;
+  if (!fs::is_directory(host, ec)) {
+    m_lastError = ERROR_PATH_NOT_FOUND;
+    return INVALID_HANDLE_VALUE;
+  }
+  // The search yields names in one fixed order: by their upper-case form.
+  std::vector<fs::directory_entry> matches;
+  for (const auto& entry : fs::directory_iterator(host, ec))
+    if (WildcardMatch(mask.c_str(), entry.path().filename().c_str())) matches.push_back(entry);
+  if (matches.empty()) {
+    m_lastError = ERROR_FILE_NOT_FOUND;
+    return INVALID_HANDLE_VALUE;
+  }
+  std::sort(matches.begin(), matches.end(), [](const auto& a, const auto& b) {
+    return Upper(a.path().filename().string()) < Upper(b.path().filename().string());
+  });
+  const fs::directory_entry& first = matches.front();
+  std::memset(lpFindFileData, 0, sizeof(*lpFindFileData));
+  lpFindFileData->dwFileAttributes =
+      first.is_directory(ec) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+  std::string name = first.path().filename().string();
+  std::strncpy(lpFindFileData->cFileName, name.c_str(), MAX_PATH - 1);
+  return NewHandle({Kind::Find, -1});
+}
+
+BOOL SimMachine::FindClose(HANDLE hFindFile) {
+  if (Enter("FindClose")) return FALSE;
+  if (Lookup(hFindFile, Kind::Find) == nullptr) return FALSE;
+  m_handles.erase(reinterpret_cast<std::uintptr_t>(hFindFile));
+  return TRUE;
+}
+
+HANDLE SimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode*/,
+                               LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/,
+                               DWORD dwCreationDisposition, DWORD /*dwFlagsAndAttributes*/,
+                               HANDLE /*hTemplateFile*/) {
+  if (Enter("CreateFileA")) return INVALID_HANDLE_VALUE;
+  std::string absolute = Absolute(lpFileName);
+  std::string parent = absolute.substr(0, absolute.find_last_of('\\'));
+  if (parent.size() == 2) parent += "\\";
+  fs::path host = HostPath(absolute);
+  std::error_code ec;
+  bool existed = fs::exists(host, ec);
+  if (!fs::is_directory(HostPath(parent), ec)) {
+    m_lastError = ERROR_PATH_NOT_FOUND;
+    return INVALID_HANDLE_VALUE;
+  }
+  if (fs::is_directory(host, ec)) {
+    m_lastError = ERROR_ACCESS_DENIED;
+    return INVALID_HANDLE_VALUE;
+  }
+  bool writes = (dwDesiredAccess & GENERIC_WRITE) != 0;
+  if ((writes || !existed) && m_readOnlyDirectories.count(Upper(parent)) != 0) {
+    m_lastError = ERROR_ACCESS_DENIED;
+    return INVALID_HANDLE_VALUE;
+  }
+  int flags = writes ? O_RDWR : O_RDONLY;
+  switch (dwCreationDisposition) {
+    case CREATE_ALWAYS:
+      flags |= O_CREAT | O_TRUNC;
+      break;
+    case CREATE_NEW:
+      if (existed) {
+        m_lastError = 80;  // ERROR_FILE_EXISTS
+        return INVALID_HANDLE_VALUE;
+      }
+      flags |= O_CREAT;
+      break;
+    case OPEN_ALWAYS:
+      flags |= O_CREAT;
+      break;
+    default:  // OPEN_EXISTING
+      if (!existed) {
+        m_lastError = ERROR_FILE_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+      }
+  }
+  int fd = ::open(host.c_str(), flags, 0644);
+  if (fd < 0) {
+    m_lastError = ERROR_ACCESS_DENIED;
+    return INVALID_HANDLE_VALUE;
+  }
+  // CREATE_ALWAYS and OPEN_ALWAYS succeed on an existing file and say so.
+  bool says =
+      existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
+  m_lastError = says ? ERROR_ALREADY_EXISTS : 0;
+  return NewHandle({Kind::File, fd});
+}
+
+BOOL SimMachine::WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                           LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED /*lpOverlapped*/) {
+  if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = 0;
+  if (Enter("WriteFile")) return FALSE;
+  OpenHandle* h = Lookup(hFile, Kind::File);
+  if (h == nullptr) return FALSE;
+  ssize_t n = ::write(h->fd, lpBuffer, nNumberOfBytesToWrite);
+  if (n < 0) {
+    m_lastError = ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = static_cast<DWORD>(n);
+  return TRUE;
+}
+
+BOOL SimMachine::SetEndOfFile(HANDLE hFile) {
+  if (Enter("SetEndOfFile")) return FALSE;
+  OpenHandle* h = Lookup(hFile, Kind::File);
+  if (h == nullptr) return FALSE;
+  off_t at = ::lseek(h->fd, 0, SEEK_CUR);
+  return ::ftruncate(h->fd, at) == 0 ? TRUE : FALSE;
+}
+
+BOOL SimMachine::CloseHandle(HANDLE hObject) {
+  if (Enter("CloseHandle")) return FALSE;
+  OpenHandle* h = Lookup(hObject, Kind::File);
+  if (h == nullptr) return FALSE;
+  ::close(h->fd);
+  m_handles.erase(reinterpret_cast<std::uintptr_t>(hObject));
+  return TRUE;
+}
+
+// ---------------------------------------------------------------- IMessages
+DWORD SimMachine::FormatMessageA(DWORD dwFlags, LPCVOID /*lpSource*/, DWORD dwMessageId,
+                                 DWORD /*dwLanguageId*/, LPSTR lpBuffer, DWORD nSize,
+                                 void* /*Arguments*/) {
+  if (Enter("FormatMessageA")) return 0;
+  auto it = messageTexts.find(dwMessageId);
+  if ((dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) == 0 || it == messageTexts.end()) {
+    m_lastError = ERROR_MR_MID_NOT_FOUND;
+    return 0;
+  }
+  const std::string& text = it->second;
+  if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
+    size_t room = std::max<size_t>(text.size() + 1, nSize);
+    auto* memory = static_cast<char*>(std::calloc(room, 1));
+    std::memcpy(memory, text.c_str(), text.size() + 1);
+    m_allocations.insert(memory);
+    *reinterpret_cast<LPSTR*>(lpBuffer) = memory;
+  } else {
+    if (nSize <= text.size()) {
+      m_lastError = ERROR_INSUFFICIENT_BUFFER;
+      return 0;
+    }
+    std::memcpy(lpBuffer, text.c_str(), text.size() + 1);
+  }
+  return static_cast<DWORD>(text.size());
+}
+
+HLOCAL SimMachine::LocalFree(HLOCAL hMem) {
+  calls.emplace_back("LocalFree");
+  if (hMem == nullptr) return nullptr;
+  if (m_allocations.erase(hMem) == 0) {
+    ++badHandleUses;
+    m_lastError = ERROR_INVALID_HANDLE;
+    return hMem;
+  }
+  std::free(hMem);
+  return nullptr;
+}
+
+// ---------------------------------------------------------------- IDebugOutput
+void SimMachine::OutputDebugStringA(LPCSTR lpOutputString) {
+  calls.emplace_back("OutputDebugStringA");
+  debugOutput.emplace_back(lpOutputString != nullptr ? lpOutputString : "");
+}
+
+}  // namespace sim

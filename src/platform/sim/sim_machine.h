@@ -1,0 +1,97 @@
+// A simulated Windows machine for the native tests: as much of one as the
+// program touches, coherent across calls, with fault injection.
+#pragma once
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace sim {
+
+class SimMachine : public platform::IFiles,
+                   public platform::IMessages,
+                   public platform::IThreadError,
+                   public platform::IDebugOutput {
+ public:
+  SimMachine();
+  ~SimMachine() override;
+  SimMachine(const SimMachine&) = delete;
+  SimMachine& operator=(const SimMachine&) = delete;
+
+  platform::Platform platform() { return platform::Platform::Of(*this); }
+
+  // ---- the file tree: drive-letter paths, kept in a temporary folder
+  void MakeDirectory(const std::string& path);
+  void PutFile(const std::string& path, const std::string& content);
+  std::optional<std::string> FileContent(const std::string& path) const;
+  bool Exists(const std::string& path) const;
+  void SetCurrentDirectory(const std::string& path) { m_currentDirectory = path; }
+  const std::string& CurrentDirectory() const { return m_currentDirectory; }
+  // Creating files in this directory fails with ERROR_ACCESS_DENIED.
+  void SetReadOnlyDirectory(const std::string& path);
+  std::filesystem::path HostPath(const std::string& path) const;
+
+  // ---- faults: the next `times` calls of `call` fail with `error`
+  void FailNext(const std::string& call, DWORD error, int times = 1);
+
+  // ---- observations
+  std::vector<std::string> calls;             // every seam call, by name, in order
+  std::vector<std::string> debugOutput;       // OutputDebugStringA texts
+  std::map<DWORD, std::string> messageTexts;  // what FormatMessageA knows
+  int OpenHandles() const { return static_cast<int>(m_handles.size()); }
+  int OpenAllocations() const { return static_cast<int>(m_allocations.size()); }
+  int badHandleUses = 0;  // calls made with a handle that is not open
+
+  // ---- IFiles
+  DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) override;
+  HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) override;
+  BOOL FindClose(HANDLE hFindFile) override;
+  HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                     LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                     DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) override;
+  BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                 LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) override;
+  BOOL SetEndOfFile(HANDLE hFile) override;
+  BOOL CloseHandle(HANDLE hObject) override;
+
+  // ---- IMessages
+  DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                       LPSTR lpBuffer, DWORD nSize, void* Arguments) override;
+  HLOCAL LocalFree(HLOCAL hMem) override;
+
+  // ---- IThreadError
+  DWORD GetLastError() override { return m_lastError; }
+  void SetLastError(DWORD dwErrCode) override { m_lastError = dwErrCode; }
+
+  // ---- IDebugOutput
+  void OutputDebugStringA(LPCSTR lpOutputString) override;
+
+ private:
+  enum class Kind { File, Find };
+  struct OpenHandle {
+    Kind kind;
+    int fd = -1;
+  };
+
+  // Records the call and, when a fault is queued for it, sets the last error
+  // and returns true.
+  bool Enter(const std::string& call);
+  HANDLE NewHandle(OpenHandle h);
+  OpenHandle* Lookup(HANDLE h, Kind kind);
+  std::string Absolute(const std::string& path) const;
+
+  std::filesystem::path m_root;
+  std::string m_currentDirectory = "C:\\";
+  std::set<std::string> m_readOnlyDirectories;  // upper-cased absolute paths
+  std::map<std::string, std::vector<DWORD>> m_faults;
+  std::map<std::uintptr_t, OpenHandle> m_handles;
+  std::uintptr_t m_nextHandle = 0x100;
+  std::set<void*> m_allocations;
+  DWORD m_lastError = 0;
+};
+
+}  // namespace sim

@@ -1,0 +1,72 @@
+// The main setup dialog. It owns every piece of setup state; the catalogue
+// readers and the two procedures are its member functions, defined in the
+// subsystem folders they belong to.
+#pragma once
+#include "framework/afx.h"
+#include "platform/platform.h"
+#include "resource.h"
+
+class CSetupDlg : public CDialog {
+ public:
+  explicit CSetupDlg(const platform::Platform& platform, CWnd* pParent = nullptr);
+
+  enum { IDD = IDD_QVRSETUP_DIALOG };
+
+  CString m_strInfFile;
+  CString m_strPrinterName;
+  BOOL m_bUnattended = FALSE;
+  BOOL m_bSilent = FALSE;
+  CListBox m_lbMonitors;
+  CStatic m_stcStateIcon;
+  CListBox m_lbDriverVersions;
+  CButton m_grpInstallation;
+  CButton m_btnUpdate;
+  CButton m_btnInstall;
+  CListBox m_lbInstalled;
+  CListBox m_lbModels;
+  CString m_strDriverVer;
+  CString m_strStatus;
+  CString m_strResult;
+  HICON m_hIcon = nullptr;
+  HICON m_hIconSelect = nullptr;
+  HICON m_hIconPress = nullptr;
+  HICON m_hIconDone = nullptr;
+  HICON m_hIconError = nullptr;
+
+  // Progress log (log/progress_log.cpp).
+  void CreateLogFile();
+  void CloseLogFile();
+  BOOL WriteLog(LPCSTR text);
+  void WriteLogStr(CString text);
+
+  // Reports (ui/report.cpp). ShowLastError reports the thread's last system
+  // error; Report shows a fixed text in a box, or in an unattended run writes
+  // logText to the log (nothing when logText is null).
+  void ShowLastError();
+  void Report(LPCSTR boxText, LPCSTR logText, LPCSTR caption = "");
+
+  // Driver catalogue (catalogue/).
+  BOOL ListInstalledPrinters(CListBox* pPrinterList);
+  CString GetDriverVersion(LPCSTR printerName);
+  BOOL ReadInf(CString infFile, CListBox* pModelList);
+
+  void OnOK() override;
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnSelchangeModels();
+  void OnSelchangeInstalled();
+
+ public:
+  // The procedures (engine/).
+  void OnUpdate();
+  void OnInstall();
+
+ protected:
+  platform::Platform m_platform;
+
+  DECLARE_MESSAGE_MAP()
+};
