@@ -195,6 +195,7 @@ DWORD SimMachine::GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
 }
 
 HANDLE SimMachine::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) {
+  findPatterns.emplace_back(lpFileName);
   if (Enter("FindFirstFileA")) return INVALID_HANDLE_VALUE;
   std::string pattern = lpFileName;
   size_t slash = pattern.find_last_of("\\/");
@@ -233,10 +234,13 @@ BOOL SimMachine::FindClose(HANDLE hFindFile) {
   return TRUE;
 }
 
-HANDLE SimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode*/,
-                               LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/,
-                               DWORD dwCreationDisposition, DWORD /*dwFlagsAndAttributes*/,
-                               HANDLE /*hTemplateFile*/) {
+HANDLE SimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                               LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                               DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                               HANDLE hTemplateFile) {
+  createFileCalls.push_back({lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                             dwFlagsAndAttributes, lpSecurityAttributes != nullptr,
+                             hTemplateFile != nullptr});
   if (Enter("CreateFileA")) return INVALID_HANDLE_VALUE;
   std::string absolute = Absolute(lpFileName);
   std::string parent = absolute.substr(0, absolute.find_last_of('\\'));

@@ -45,6 +45,13 @@ class SimMachine : public platform::IFiles,
   int OpenHandles() const { return static_cast<int>(m_handles.size()); }
   int OpenAllocations() const { return static_cast<int>(m_allocations.size()); }
   int badHandleUses = 0;  // calls made with a handle that is not open
+  struct CreateFileCall {
+    std::string name;
+    DWORD access, share, disposition, flags;
+    bool security, templateFile;
+  };
+  std::vector<CreateFileCall> createFileCalls;
+  std::vector<std::string> findPatterns;
 
   // ---- IFiles
   DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) override;

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "sim_run.h"
+
+namespace {
+
+using headless::IconResource;
+using headless::LastControl;
+
+TEST(SetupDialog, OpensInteractivelyWithoutPrintersOfferingInstall) {
+  SimRun run;
+  BOOL unattended = TRUE;
+  int selection = 0;
+  run.session.user = [&](CDialog& d) {
+    auto& dlg = static_cast<CSetupDlg&>(d);
+    unattended = dlg.m_bUnattended;
+    selection = dlg.m_lbModels.GetCurSel();
+    EXPECT_EQ(headless::FromHwnd(dlg.m_hWnd)->bigIcon, headless::IconHandle(IDR_MAINFRAME));
+    EXPECT_EQ(headless::FromHwnd(dlg.m_hWnd)->smallIcon, headless::IconHandle(IDR_MAINFRAME));
+    EXPECT_EQ(dlg.m_strStatus.str(), "Select the printer you want to install.");
+    headless::Click(dlg, IDOK);
+  };
+  run.Start("setup.inf");
+  ASSERT_EQ(run.session.dialogs.size(), 1u);
+  EXPECT_EQ(run.session.dialogs[0].caption, "QVR Driver Setup");
+  EXPECT_EQ(run.session.lastDialog->endResult, IDOK);
+  EXPECT_FALSE(unattended);
+  EXPECT_EQ(selection, LB_ERR);
+  EXPECT_EQ(LastControl(IDC_INSTALLED).items, std::vector<std::string>{"No Printer available!"});
+  EXPECT_TRUE(LastControl(IDC_DRIVER_VERSIONS).items.empty());
+  EXPECT_TRUE(LastControl(IDC_INSTALL).enabled);
+  EXPECT_FALSE(LastControl(IDC_UPDATE).enabled);
+  EXPECT_EQ(IconResource(LastControl(IDC_STATE_ICON).icon), static_cast<UINT>(IDI_STATE_ERROR));
+  // The INF could not be read, so the texts were never pushed to the screen.
+  EXPECT_EQ(LastControl(IDC_STATUS).text, "");
+  EXPECT_EQ(LastControl(IDC_RESULT).text, "");
+  EXPECT_EQ(LastControl(IDC_DRIVERVER).text, "");
+  EXPECT_EQ(LastControl(IDC_GRP_INSTALLATION).text, "Driver Installation");
+  EXPECT_TRUE(run.session.messageBoxes.empty());
+}
+
+TEST(SetupDialog, PrinterNameMatchingNoInstalledPrinterClosesAtOnceWithoutALog) {
+  SimRun run;
+  run.Start("setup.inf Nothing SILENT");
+  EXPECT_TRUE(run.session.dialogs.empty());  // never waited for the user
+  EXPECT_EQ(run.session.lastDialog->endResult, IDOK);
+  EXPECT_TRUE(run.machine.createFileCalls.empty());
+  EXPECT_TRUE(run.session.messageBoxes.empty());
+}
+
+TEST(SetupDialog, InstalledPrinterNameMakesTheRunUnattendedAndLogged) {
+  SimRun run;
+  run.Start("setup.inf no");  // the find rule ignores case
+  EXPECT_TRUE(run.session.dialogs.empty());
+  EXPECT_EQ(run.session.lastDialog->endResult, IDOK);
+  EXPECT_EQ(run.machine.createFileCalls.size(), 1u);
+  EXPECT_EQ(run.machine.OpenHandles(), 0);
+}
+
+TEST(SetupDialog, EscapeAndCloseBoxCancel) {
+  SimRun run;
+  run.session.user = [&](CDialog& d) {
+    LRESULT r = 0;
+    d.OnWndMsg(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0, &r);
+  };
+  run.Start("setup.inf");
+  EXPECT_EQ(run.session.lastDialog->endResult, IDCANCEL);
+}
+
+struct SelectionCase {
+  const char* name;
+  std::vector<std::string> installed;
+  const char* model;
+  bool install, update;
+  const char* status;
+  const char* lastCompared;  // the selection handler reuses the printer name member
+};
+
+class ModelSelection : public ::testing::TestWithParam<SelectionCase> {};
+
+TEST_P(ModelSelection, OffersUpdateOnlyWhenAnInstalledNameContainsTheModel) {
+  const SelectionCase& c = GetParam();
+  SimRun run;
+  CString lastCompared;
+  run.WithDialog([&](CSetupDlg& dlg) {
+    dlg.m_lbInstalled.SendMessage(LB_RESETCONTENT);
+    for (const auto& name : c.installed) dlg.m_lbInstalled.AddString(name.c_str());
+    dlg.m_lbModels.AddString("QVR 5474");
+    dlg.m_lbModels.AddString(c.model);
+    dlg.m_btnInstall.EnableWindow(FALSE);
+    dlg.m_strStatus = "before";
+    dlg.UpdateData(FALSE);
+    headless::Select(dlg, IDC_MODELS, 1);
+    lastCompared = dlg.m_strPrinterName;
+  });
+  EXPECT_EQ(LastControl(IDC_INSTALL).enabled, c.install);
+  EXPECT_EQ(LastControl(IDC_UPDATE).enabled, c.update);
+  EXPECT_EQ(LastControl(IDC_STATUS).text, c.status);
+  EXPECT_EQ(IconResource(LastControl(IDC_STATE_ICON).icon), static_cast<UINT>(IDI_STATE_PRESS));
+  EXPECT_EQ(lastCompared.str(), c.lastCompared);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ModelSelection,
+    ::testing::Values(
+        SelectionCase{"NameInTheMiddle",
+                      {"HP 1", "Front QVR 3417 on COM1"},
+                      "QVR 3417",
+                      false,
+                      true,
+                      "Press the Update button to start the installation.",
+                      "Front QVR 3417 on COM1"},
+        SelectionCase{"CaseMatters",
+                      {"qvr 3417"},
+                      "QVR 3417",
+                      true,
+                      false,
+                      "Press the Install button to start the installation.",
+                      "qvr 3417"},
+        SelectionCase{"FirstMatchStopsTheLoop",
+                      {"QVR 3417 A", "Other"},
+                      "QVR 3417",
+                      false,
+                      true,
+                      "Press the Update button to start the installation.",
+                      "QVR 3417 A"},
+        SelectionCase{"PlaceholderIsComparedLikeAName",
+                      {"No Printer available!"},
+                      "QVR 3417",
+                      true,
+                      false,
+                      "Press the Install button to start the installation.",
+                      "No Printer available!"},
+        SelectionCase{"EmptyListChangesOnlyTheIcon", {}, "QVR 3417", false, false, "before", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SetupDialog, MinimisedDialogDrawsItsIconInTheMiddle) {
+  SimRun run;
+  run.session.iconic = true;
+  HCURSOR dragIcon = nullptr;
+  run.WithDialog([&](CSetupDlg& dlg) {
+    LRESULT r = 0;
+    EXPECT_TRUE(dlg.OnWndMsg(WM_PAINT, 0, 0, &r));
+    EXPECT_TRUE(dlg.OnWndMsg(WM_QUERYDRAGICON, 0, 0, &r));
+    dragIcon = reinterpret_cast<HCURSOR>(r);
+  });
+  ASSERT_EQ(run.session.drawnIcons.size(), 1u);
+  // 326 x 206 dialog units are 489 x 334 pixels here; the icon is 32 x 32.
+  EXPECT_EQ(run.session.drawnIcons[0].x, (489 - 32 + 1) / 2);
+  EXPECT_EQ(run.session.drawnIcons[0].y, (334 - 32 + 1) / 2);
+  EXPECT_EQ(run.session.drawnIcons[0].icon, headless::IconHandle(IDR_MAINFRAME));
+  EXPECT_EQ(run.session.iconEraseMessages, 1);
+  EXPECT_EQ(dragIcon, headless::IconHandle(IDR_MAINFRAME));
+}
+
+TEST(SetupDialog, NormalPaintIsLeftToTheDefault) {
+  SimRun run;
+  run.WithDialog([&](CSetupDlg& dlg) {
+    LRESULT r = 0;
+    EXPECT_FALSE(dlg.OnWndMsg(WM_PAINT, 0, 0, &r));
+  });
+  EXPECT_TRUE(run.session.drawnIcons.empty());
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+// A simulated machine with the headless window system and the application
+// object on top: one program run as a test sees it.
+#pragma once
+#include <string>
+
+#include "app/ansi_code_page.h"
+#include "app/setup_app.h"
+#include "framework/headless/headless.h"
+#include "log/progress_log.h"
+#include "platform/sim/sim_machine.h"
+#include "ui/setup_dlg.h"
+
+struct SimRun {
+  sim::SimMachine machine;
+  headless::Session session;
+  TableCodePage codePage{1252};
+  CSetupApp app{machine.platform(), codePage};
+  std::string argumentText;
+
+  SimRun() {
+    machine.MakeDirectory("C:\\pkg");
+    machine.SetCurrentDirectory("C:\\pkg");
+    g_hLogFile = nullptr;
+  }
+
+  // Runs start-up with this argument text, as the process would.
+  void Start(const std::string& arguments) {
+    argumentText = arguments;
+    app.m_lpCmdLine = argumentText.data();
+    app.InitInstance();
+  }
+
+  std::string Log() { return machine.FileContent("C:\\pkg\\QVR_Download.txt").value_or("<none>"); }
+
+  // Runs fn inside an open main dialog that no command line drove.
+  template <class Fn>
+  void WithDialog(Fn fn) {
+    session.user = [&](CDialog& dialog) { fn(static_cast<CSetupDlg&>(dialog)); };
+    CSetupDlg dialog(machine.platform());
+    dialog.m_strInfFile = "setup.inf";
+    dialog.DoModal();
+    session.user = nullptr;
+  }
+};
