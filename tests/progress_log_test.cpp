@@ -78,8 +78,9 @@ TEST(ProgressLog, UnattendedRunReplacesTheEarlierLog) {
   // Without printers the list holds only its placeholder entry, which the
   // command-line name matches; the run is unattended and chooses Install.
   run.Start("setup.inf \"No Printer\" SILENT");
+  run.machine.PutFile("C:\\pkg\\setup.inf", "");
   ASSERT_EQ(run.machine.createFileCalls.size(), 1u);
-  EXPECT_EQ(run.Log(), "");
+  EXPECT_EQ(run.Log().find("earlier run"), std::string::npos);
   EXPECT_EQ(run.machine.OpenHandles(), 0);
   EXPECT_EQ(g_hLogFile, nullptr);
 }

@@ -36,7 +36,11 @@ TEST(SetupDialog, OpensInteractivelyWithoutPrintersOfferingInstall) {
   EXPECT_EQ(LastControl(IDC_RESULT).text, "");
   EXPECT_EQ(LastControl(IDC_DRIVERVER).text, "");
   EXPECT_EQ(LastControl(IDC_GRP_INSTALLATION).text, "Driver Installation");
-  EXPECT_TRUE(run.session.messageBoxes.empty());
+  // The reader told the user why, in two boxes.
+  ASSERT_EQ(run.session.messageBoxes.size(), 2u);
+  EXPECT_EQ(run.session.messageBoxes[0].caption, "Last Error");
+  EXPECT_EQ(run.session.messageBoxes[1].text, "setup.inf");
+  EXPECT_EQ(run.session.messageBoxes[1].caption, "Error Reading INF!");
 }
 
 TEST(SetupDialog, PrinterNameMatchingNoInstalledPrinterClosesAtOnceWithoutALog) {
@@ -45,7 +49,13 @@ TEST(SetupDialog, PrinterNameMatchingNoInstalledPrinterClosesAtOnceWithoutALog) 
   EXPECT_TRUE(run.session.dialogs.empty());  // never waited for the user
   EXPECT_EQ(run.session.lastDialog->endResult, IDOK);
   EXPECT_TRUE(run.machine.createFileCalls.empty());
+}
+
+TEST(SetupDialog, UnattendedRunIsDecidedBeforeTheReaderSoItsFailuresReachTheLogNotABox) {
+  SimRun run;
+  run.Start("missing.inf \"No Printer available!\"");
   EXPECT_TRUE(run.session.messageBoxes.empty());
+  EXPECT_EQ(run.Log(), "The system cannot find the file specified.\r\n");
 }
 
 TEST(SetupDialog, InstalledPrinterNameMakesTheRunUnattendedAndLogged) {

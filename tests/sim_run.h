@@ -35,7 +35,10 @@ struct SimRun {
   // Runs fn inside an open main dialog that no command line drove.
   template <class Fn>
   void WithDialog(Fn fn) {
-    session.user = [&](CDialog& dialog) { fn(static_cast<CSetupDlg&>(dialog)); };
+    session.user = [&](CDialog& dialog) {
+      session.messageBoxes.clear();  // whatever the INF reader said
+      fn(static_cast<CSetupDlg&>(dialog));
+    };
     CSetupDlg dialog(machine.platform());
     dialog.m_strInfFile = "setup.inf";
     dialog.DoModal();

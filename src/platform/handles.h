@@ -62,4 +62,21 @@ class LocalText {
   LPSTR m_text = nullptr;
 };
 
+// An INF opened with SetupOpenInfFileA.
+class InfHandle {
+ public:
+  InfHandle(ISetupApi& setup, HINF h) : m_setup(setup), m_h(h) {}
+  InfHandle(const InfHandle&) = delete;
+  InfHandle& operator=(const InfHandle&) = delete;
+  ~InfHandle() {
+    if (valid()) m_setup.SetupCloseInfFile(m_h);
+  }
+  bool valid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
+  HINF get() const { return m_h; }
+
+ private:
+  ISetupApi& m_setup;
+  HINF m_h;
+};
+
 }  // namespace platform

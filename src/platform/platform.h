@@ -4,6 +4,8 @@
 // each call to the real API; the native build runs against a simulated
 // machine.
 #pragma once
+#include <type_traits>
+
 #include "platform/win_types.h"
 
 namespace platform {
@@ -50,6 +52,52 @@ class IDebugOutput {
   virtual void OutputDebugStringA(LPCSTR lpOutputString) = 0;
 };
 
+// Global memory blocks.
+class IMemory {
+ public:
+  virtual ~IMemory() = default;
+  virtual HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) = 0;
+  virtual HGLOBAL GlobalFree(HGLOBAL hMem) = 0;
+};
+
+// The registry (read side).
+class IRegistry {
+ public:
+  virtual ~IRegistry() = default;
+  virtual LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                             PHKEY phkResult) = 0;
+  virtual LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData) = 0;
+  virtual LONG RegCloseKey(HKEY hKey) = 0;
+};
+
+// The print spooler's printer enumeration.
+class IPrinters {
+ public:
+  virtual ~IPrinters() = default;
+  virtual BOOL EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum,
+                             DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) = 0;
+};
+
+// The Setup API's INF parser.
+class ISetupApi {
+ public:
+  virtual ~ISetupApi() = default;
+  virtual HINF SetupOpenInfFileA(LPCSTR FileName, LPCSTR InfClass, DWORD InfStyle,
+                                 UINT* ErrorLine) = 0;
+  virtual void SetupCloseInfFile(HINF InfHandle) = 0;
+  virtual BOOL SetupFindFirstLineA(HINF InfHandle, LPCSTR Section, LPCSTR Key,
+                                   INFCONTEXT* Context) = 0;
+  virtual BOOL SetupFindNextLine(const INFCONTEXT* ContextIn, INFCONTEXT* ContextOut) = 0;
+  virtual BOOL SetupGetLineTextA(const INFCONTEXT* Context, HINF InfHandle, LPCSTR Section,
+                                 LPCSTR Key, LPSTR ReturnBuffer, DWORD ReturnBufferSize,
+                                 DWORD* RequiredSize) = 0;
+  virtual LONG SetupGetLineCountA(HINF InfHandle, LPCSTR Section) = 0;
+  virtual BOOL SetupGetMultiSzFieldA(const INFCONTEXT* Context, DWORD FieldIndex,
+                                     LPSTR ReturnBuffer, DWORD ReturnBufferSize,
+                                     LPDWORD RequiredSize) = 0;
+};
+
 // Every facility the program uses. A machine (real or simulated) that
 // implements all the interfaces is handed over whole with Of().
 struct Platform {
@@ -57,15 +105,30 @@ struct Platform {
   IMessages* messages = nullptr;
   IThreadError* error = nullptr;
   IDebugOutput* debug = nullptr;
+  IMemory* memory = nullptr;
+  IRegistry* registry = nullptr;
+  IPrinters* printers = nullptr;
+  ISetupApi* setup = nullptr;
 
+  // Takes every facility that the machine object implements.
   template <class Machine>
   static Platform Of(Machine& m) {
     Platform p;
-    p.files = &m;
-    p.messages = &m;
-    p.error = &m;
-    p.debug = &m;
+    Take(p.files, m);
+    Take(p.messages, m);
+    Take(p.error, m);
+    Take(p.debug, m);
+    Take(p.memory, m);
+    Take(p.registry, m);
+    Take(p.printers, m);
+    Take(p.setup, m);
     return p;
+  }
+
+ private:
+  template <class Facility, class Machine>
+  static void Take(Facility*& slot, Machine& m) {
+    if constexpr (std::is_base_of_v<Facility, Machine>) slot = &m;
   }
 };
 

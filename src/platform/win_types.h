@@ -200,4 +200,71 @@ typedef struct tagRECT {
 #define LBS_NOINTEGRALHEIGHT 0x0100L
 #define LBS_NOSEL 0x4000L
 
+// Memory
+typedef std::size_t SIZE_T;
+#define GMEM_FIXED 0x0000
+#define GMEM_ZEROINIT 0x0040
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+
+// Registry
+typedef BYTE* LPBYTE;
+typedef DWORD REGSAM;
+typedef HKEY* PHKEY;
+#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u)))
+#define KEY_READ 0x20019
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_QWORD 11
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+
+// Printers
+#define PRINTER_ENUM_LOCAL 0x00000002
+typedef struct _PRINTER_INFO_2A {
+  LPSTR pServerName;
+  LPSTR pPrinterName;
+  LPSTR pShareName;
+  LPSTR pPortName;
+  LPSTR pDriverName;
+  LPSTR pComment;
+  LPSTR pLocation;
+  void* pDevMode;
+  LPSTR pSepFile;
+  LPSTR pPrintProcessor;
+  LPSTR pDatatype;
+  LPSTR pParameters;
+  void* pSecurityDescriptor;
+  DWORD Attributes;
+  DWORD Priority;
+  DWORD DefaultPriority;
+  DWORD StartTime;
+  DWORD UntilTime;
+  DWORD Status;
+  DWORD cJobs;
+  DWORD AveragePPM;
+} PRINTER_INFO_2A;
+
+// Setup API INF parsing
+typedef void* HINF;
+typedef struct _INFCONTEXT {
+  void* Inf;
+  void* CurrentInf;
+  UINT Section;
+  UINT Line;
+} INFCONTEXT, *PINFCONTEXT;
+#define INF_STYLE_NONE 0x00000000
+#define INF_STYLE_OLDNT 0x00000001
+#define INF_STYLE_WIN4 0x00000002
+#define ERROR_EXPECTED_SECTION_NAME 0xE0000000u
+#define ERROR_BAD_SECTION_NAME_LINE 0xE0000001u
+#define ERROR_SECTION_NAME_TOO_LONG 0xE0000002u
+#define ERROR_GENERAL_SYNTAX 0xE0000003u
+#define ERROR_WRONG_INF_STYLE 0xE0000100u
+#define ERROR_SECTION_NOT_FOUND 0xE0000101u
+#define ERROR_LINE_NOT_FOUND 0xE0000102u
+#define ERROR_CLASS_MISMATCH 0xE0000201u
+#define ERROR_INVALID_DATA 13L
+
 #endif  // _WIN32

@@ -1,6 +1,5 @@
 // Process entry of the Windows build: hands the argument text to the one
 // application object, runs its start-up and ends with its exit code.
-#include <commctrl.h>
 
 #include "framework/afx.h"
 #include "platform/win32/windows_sdk.h"

@@ -77,6 +77,14 @@ SimMachine::~SimMachine() {
   fs::remove_all(m_root, ec);
 }
 
+platform::Platform SimMachine::platform() {
+  platform::Platform p = platform::Platform::Of(*this);
+  p.registry = &registry;
+  p.printers = &printers;
+  p.setup = &setup;
+  return p;
+}
+
 // ---------------------------------------------------------------- plumbing
 bool SimMachine::Enter(const std::string& call) {
   calls.push_back(call);
@@ -369,6 +377,26 @@ HLOCAL SimMachine::LocalFree(HLOCAL hMem) {
 void SimMachine::OutputDebugStringA(LPCSTR lpOutputString) {
   calls.emplace_back("OutputDebugStringA");
   debugOutput.emplace_back(lpOutputString != nullptr ? lpOutputString : "");
+}
+
+// ---------------------------------------------------------------- IMemory
+HGLOBAL SimMachine::GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
+  if (Enter("GlobalAlloc")) return nullptr;
+  void* memory = (uFlags & GMEM_ZEROINIT) ? std::calloc(dwBytes ? dwBytes : 1, 1)
+                                          : std::malloc(dwBytes ? dwBytes : 1);
+  m_allocations.insert(memory);
+  return memory;
+}
+
+HGLOBAL SimMachine::GlobalFree(HGLOBAL hMem) {
+  calls.emplace_back("GlobalFree");
+  if (hMem == nullptr || m_allocations.erase(hMem) == 0) {
+    ++badHandleUses;
+    m_lastError = ERROR_INVALID_HANDLE;
+    return hMem;
+  }
+  std::free(hMem);
+  return nullptr;
 }
 
 }  // namespace sim

@@ -9,20 +9,29 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sim/sim_printers.h"
+#include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_setup_api.h"
 
 namespace sim {
 
 class SimMachine : public platform::IFiles,
                    public platform::IMessages,
                    public platform::IThreadError,
-                   public platform::IDebugOutput {
+                   public platform::IDebugOutput,
+                   public platform::IMemory {
  public:
   SimMachine();
   ~SimMachine() override;
   SimMachine(const SimMachine&) = delete;
   SimMachine& operator=(const SimMachine&) = delete;
 
-  platform::Platform platform() { return platform::Platform::Of(*this); }
+  platform::Platform platform();
+
+  // The parts of the machine that have state of their own.
+  SimRegistry registry{*this};
+  SimPrinters printers{*this};
+  SimSetupApi setup{*this};
 
   // ---- the file tree: drive-letter paths, kept in a temporary folder
   void MakeDirectory(const std::string& path);
@@ -77,6 +86,14 @@ class SimMachine : public platform::IFiles,
   // ---- IDebugOutput
   void OutputDebugStringA(LPCSTR lpOutputString) override;
 
+  // ---- IMemory
+  HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) override;
+  HGLOBAL GlobalFree(HGLOBAL hMem) override;
+
+  // Records a seam call by name and, when a fault is queued for it, sets the
+  // last error and returns true: the call then fails.
+  bool Enter(const std::string& call);
+
  private:
   enum class Kind { File, Find };
   struct OpenHandle {
@@ -84,9 +101,6 @@ class SimMachine : public platform::IFiles,
     int fd = -1;
   };
 
-  // Records the call and, when a fault is queued for it, sets the last error
-  // and returns true.
-  bool Enter(const std::string& call);
   HANDLE NewHandle(OpenHandle h);
   OpenHandle* Lookup(HANDLE h, Kind kind);
   std::string Absolute(const std::string& path) const;

@@ -8,7 +8,11 @@ namespace {
 class Win32Machine final : public IFiles,
                            public IMessages,
                            public IThreadError,
-                           public IDebugOutput {
+                           public IDebugOutput,
+                           public IMemory,
+                           public IRegistry,
+                           public IPrinters,
+                           public ISetupApi {
  public:
   DWORD GetCurrentDirectoryA(DWORD n, LPSTR buffer) override {
     return ::GetCurrentDirectoryA(n, buffer);
@@ -38,6 +42,46 @@ class Win32Machine final : public IFiles,
   void SetLastError(DWORD code) override { ::SetLastError(code); }
 
   void OutputDebugStringA(LPCSTR text) override { ::OutputDebugStringA(text); }
+
+  HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) override { return ::GlobalAlloc(flags, bytes); }
+  HGLOBAL GlobalFree(HGLOBAL memory) override { return ::GlobalFree(memory); }
+
+  LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM sam, PHKEY result) override {
+    return ::RegOpenKeyExA(key, subKey, options, sam, result);
+  }
+  LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                        LPDWORD size) override {
+    return ::RegQueryValueExA(key, name, reserved, type, data, size);
+  }
+  LONG RegCloseKey(HKEY key) override { return ::RegCloseKey(key); }
+
+  BOOL EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD size,
+                     LPDWORD needed, LPDWORD returned) override {
+    return ::EnumPrintersA(flags, name, level, buffer, size, needed, returned);
+  }
+
+  HINF SetupOpenInfFileA(LPCSTR name, LPCSTR infClass, DWORD style, UINT* errorLine) override {
+    return ::SetupOpenInfFileA(name, infClass, style, errorLine);
+  }
+  void SetupCloseInfFile(HINF inf) override { ::SetupCloseInfFile(inf); }
+  BOOL SetupFindFirstLineA(HINF inf, LPCSTR section, LPCSTR key, INFCONTEXT* context) override {
+    return ::SetupFindFirstLineA(inf, section, key, context);
+  }
+  BOOL SetupFindNextLine(const INFCONTEXT* in, INFCONTEXT* out) override {
+    return ::SetupFindNextLine(const_cast<INFCONTEXT*>(in), out);
+  }
+  BOOL SetupGetLineTextA(const INFCONTEXT* context, HINF inf, LPCSTR section, LPCSTR key,
+                         LPSTR buffer, DWORD size, DWORD* required) override {
+    return ::SetupGetLineTextA(const_cast<INFCONTEXT*>(context), inf, section, key, buffer, size,
+                               required);
+  }
+  LONG SetupGetLineCountA(HINF inf, LPCSTR section) override {
+    return ::SetupGetLineCountA(inf, section);
+  }
+  BOOL SetupGetMultiSzFieldA(const INFCONTEXT* context, DWORD field, LPSTR buffer, DWORD size,
+                             LPDWORD required) override {
+    return ::SetupGetMultiSzFieldA(const_cast<INFCONTEXT*>(context), field, buffer, size, required);
+  }
 };
 
 }  // namespace

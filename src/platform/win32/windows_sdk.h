@@ -10,3 +10,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+//
+#include <setupapi.h>
+#include <winspool.h>
+#include <commctrl.h>

@@ -1,0 +1,70 @@
+// The simulated registry: the HKEY_LOCAL_MACHINE hive, keys by path, values
+// with their type and raw bytes. Names of keys and values ignore case.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace sim {
+
+class SimMachine;
+
+class SimRegistry : public platform::IRegistry {
+ public:
+  explicit SimRegistry(SimMachine& machine) : m_machine(machine) {}
+
+  // ---- the machine's contents; paths are below HKEY_LOCAL_MACHINE, such as
+  // "SYSTEM\\CurrentControlSet". Setting a value creates its key and the
+  // keys above it; setting a value again replaces it.
+  void CreateKey(const std::string& path);
+  void SetValue(const std::string& path, const std::string& name, DWORD type,
+                const std::vector<BYTE>& bytes);
+  void SetBinary(const std::string& path, const std::string& name,
+                 const std::vector<BYTE>& bytes);
+  // A REG_SZ value: the text and its terminating zero.
+  void SetString(const std::string& path, const std::string& name, const std::string& text);
+  bool HasKey(const std::string& path) const;
+
+  // ---- observations
+  struct OpenCall {
+    std::string path;  // the sub-key as the caller named it
+    DWORD options;
+    REGSAM access;
+  };
+  std::vector<OpenCall> openCalls;
+  // Keys opened and not yet closed.
+  int OpenKeys() const { return static_cast<int>(m_open.size()); }
+
+  // ---- IRegistry. Like the real functions these return the error code and
+  // leave the thread's last error alone.
+  LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                     PHKEY phkResult) override;
+  LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                        LPBYTE lpData, LPDWORD lpcbData) override;
+  LONG RegCloseKey(HKEY hKey) override;
+
+ private:
+  struct Value {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> bytes;
+  };
+  struct Key {
+    std::map<std::string, Value> values;  // by upper-cased name
+  };
+
+  // Records the call; returns the queued fault's code, or ERROR_SUCCESS.
+  LONG Fault(const char* call);
+  // The upper-cased path of an open key or of the hive's root; false for a
+  // handle that is neither.
+  bool PathOf(HKEY hKey, std::string* path) const;
+
+  SimMachine& m_machine;
+  std::map<std::string, Key> m_keys;  // by upper-cased path; "" is the root
+  std::map<std::uintptr_t, std::string> m_open;
+  std::uintptr_t m_nextKey = 0x2000;
+};
+
+}  // namespace sim

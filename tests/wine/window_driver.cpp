@@ -1,0 +1,235 @@
+#include "window_driver.h"
+
+#include <algorithm>
+
+namespace e2e {
+
+namespace {
+
+constexpr DWORD kPollMs = 20;
+// A single message to the program; far longer than any answer takes.
+constexpr UINT kMessageMs = 5000;
+
+bool SendTimed(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result) {
+  return ::SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kMessageMs,
+                               result) != 0;
+}
+
+struct EnumState {
+  DWORD pid;
+  const char* caption;
+  std::vector<HWND>* windows;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+  auto* state = reinterpret_cast<EnumState*>(param);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner != state->pid || !::IsWindowVisible(window)) return TRUE;
+  if (state->caption != nullptr && WindowText(window) != state->caption) return TRUE;
+  state->windows->push_back(window);
+  return TRUE;
+}
+
+std::optional<std::vector<DWORD>> BitmapPixels(HDC dc, HBITMAP bitmap) {
+  BITMAP info{};
+  if (::GetObjectA(bitmap, sizeof info, &info) == 0) return std::nullopt;
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = info.bmWidth;
+  format.bmiHeader.biHeight = -info.bmHeight;  // top-down
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  std::vector<DWORD> pixels(static_cast<size_t>(info.bmWidth) * info.bmHeight);
+  if (::GetDIBits(dc, bitmap, 0, info.bmHeight, pixels.data(), &format, DIB_RGB_COLORS) !=
+      info.bmHeight)
+    return std::nullopt;
+  return pixels;
+}
+
+}  // namespace
+
+ChildProcess::~ChildProcess() {
+  if (!Started()) return;
+  if (Running()) Terminate();
+  ::CloseHandle(m_info.hThread);
+  ::CloseHandle(m_info.hProcess);
+}
+
+bool ChildProcess::Start(const std::string& exe, const std::string& arguments,
+                         const std::string& directory, std::string* error) {
+  std::string commandLine = "\"" + exe + "\"";
+  if (!arguments.empty()) commandLine += " " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.c_str(), &startup, &m_info)) {
+    *error = "CreateProcessA(" + commandLine + ") in " + directory + " failed with error " +
+             std::to_string(::GetLastError());
+    m_info = {};
+    return false;
+  }
+  return true;
+}
+
+bool ChildProcess::Running() const {
+  return Started() && ::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
+  if (!Started() || ::WaitForSingleObject(m_info.hProcess, timeoutMs) != WAIT_OBJECT_0)
+    return false;
+  return ::GetExitCodeProcess(m_info.hProcess, exitCode) != 0;
+}
+
+bool ChildProcess::WaitForExitWatchingWindows(DWORD timeoutMs, DWORD* exitCode,
+                                              std::vector<std::string>* shownCaptions) {
+  if (!Started()) return false;
+  std::vector<HWND> seen;
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    for (HWND window : VisibleWindows(m_info.dwProcessId)) {
+      if (std::find(seen.begin(), seen.end(), window) != seen.end()) continue;
+      seen.push_back(window);
+      shownCaptions->push_back(WindowText(window));
+    }
+    if (::WaitForSingleObject(m_info.hProcess, kPollMs) == WAIT_OBJECT_0) break;
+    if (::GetTickCount() - start > timeoutMs) return false;
+  }
+  return ::GetExitCodeProcess(m_info.hProcess, exitCode) != 0;
+}
+
+void ChildProcess::Terminate() {
+  ::TerminateProcess(m_info.hProcess, 0xDEAD);
+  ::WaitForSingleObject(m_info.hProcess, kWaitMs);
+}
+
+std::vector<HWND> VisibleWindows(DWORD pid, const char* caption) {
+  std::vector<HWND> windows;
+  EnumState state{pid, caption, &windows};
+  ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&state));
+  return windows;
+}
+
+HWND WaitForWindow(const ChildProcess& child, const char* caption, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    for (HWND window : VisibleWindows(child.Id(), caption)) {
+      // A dialog answers only once its modal loop runs, that is after its
+      // initialisation has filled the controls.
+      DWORD_PTR ignored = 0;
+      if (SendTimed(window, WM_NULL, 0, 0, &ignored)) return window;
+    }
+    if (!child.Running() || ::GetTickCount() - start > timeoutMs) return nullptr;
+    ::Sleep(kPollMs);
+  }
+}
+
+bool WaitUntilGone(HWND window, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  while (::IsWindow(window)) {
+    if (::GetTickCount() - start > timeoutMs) return false;
+    ::Sleep(kPollMs);
+  }
+  return true;
+}
+
+std::string DescribeWindows(DWORD pid) {
+  std::string text = "visible windows of process " + std::to_string(pid) + ":";
+  std::vector<HWND> windows = VisibleWindows(pid);
+  if (windows.empty()) text += " none";
+  for (HWND window : windows) text += " \"" + WindowText(window) + "\"";
+  return text;
+}
+
+std::string WindowText(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendTimed(window, WM_GETTEXTLENGTH, 0, 0, &length)) return "<no answer>";
+  std::string text(length + 1, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendTimed(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &copied))
+    return "<no answer>";
+  text.resize(copied);
+  return text;
+}
+
+std::string ControlText(HWND dialog, int id) {
+  HWND control = ::GetDlgItem(dialog, id);
+  if (control == nullptr) return "<no control " + std::to_string(id) + ">";
+  return WindowText(control);
+}
+
+std::vector<std::string> ListItems(HWND dialog, int id) {
+  std::vector<std::string> items;
+  HWND list = ::GetDlgItem(dialog, id);
+  DWORD_PTR count = 0;
+  if (list == nullptr || !SendTimed(list, LB_GETCOUNT, 0, 0, &count) ||
+      static_cast<LRESULT>(count) == LB_ERR)
+    return {"<no list " + std::to_string(id) + ">"};
+  for (DWORD_PTR i = 0; i < count; ++i) {
+    DWORD_PTR length = 0;
+    if (!SendTimed(list, LB_GETTEXTLEN, i, 0, &length) || static_cast<LRESULT>(length) == LB_ERR)
+      return {"<unreadable item " + std::to_string(i) + ">"};
+    std::string item(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendTimed(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()), &copied) ||
+        static_cast<LRESULT>(copied) == LB_ERR)
+      return {"<unreadable item " + std::to_string(i) + ">"};
+    item.resize(copied);
+    items.push_back(item);
+  }
+  return items;
+}
+
+LRESULT ListSelection(HWND dialog, int id) {
+  DWORD_PTR selection = static_cast<DWORD_PTR>(LB_ERR);
+  SendTimed(::GetDlgItem(dialog, id), LB_GETCURSEL, 0, 0, &selection);
+  return static_cast<LRESULT>(selection);
+}
+
+bool ControlEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)); }
+
+HICON StaticIcon(HWND dialog, int id) {
+  DWORD_PTR icon = 0;
+  SendTimed(::GetDlgItem(dialog, id), STM_GETICON, 0, 0, &icon);
+  return reinterpret_cast<HICON>(icon);
+}
+
+bool PressButton(HWND dialog, int id) {
+  HWND button = ::GetDlgItem(dialog, id);
+  return button != nullptr && ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                             reinterpret_cast<LPARAM>(button));
+}
+
+std::optional<std::vector<DWORD>> IconPixels(HICON icon) {
+  ICONINFO info{};
+  if (icon == nullptr || !::GetIconInfo(icon, &info)) return std::nullopt;
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  std::optional<std::vector<DWORD>> pixels;
+  if (info.hbmColor != nullptr) pixels = BitmapPixels(dc, info.hbmColor);
+  std::optional<std::vector<DWORD>> mask = BitmapPixels(dc, info.hbmMask);
+  ::DeleteDC(dc);
+  if (info.hbmColor != nullptr) ::DeleteObject(info.hbmColor);
+  ::DeleteObject(info.hbmMask);
+  if (!mask) return std::nullopt;
+  if (!pixels) pixels.emplace();
+  pixels->insert(pixels->end(), mask->begin(), mask->end());
+  return pixels;
+}
+
+HICON LoadIconFromFile(const std::string& path, int resourceId) {
+  HMODULE module = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (module == nullptr) return nullptr;
+  auto icon = static_cast<HICON>(
+      ::LoadImageA(module, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+  ::FreeLibrary(module);
+  return icon;
+}
+
+bool RunningUnderWine() {
+  HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+}  // namespace e2e

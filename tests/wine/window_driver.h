@@ -1,0 +1,97 @@
+// Drives a running qvrsetup.exe from another process: starts it, finds its
+// top-level windows and reads and presses their controls. Works the same on
+// Windows and under Wine. Every wait is bounded; nothing here can hang a test
+// run on a program that stopped responding.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// The longest any single wait in the suite may take.
+constexpr DWORD kWaitMs = 20000;
+
+// A started program. Whatever state a test leaves it in, the destructor ends
+// it, so a failed assertion never leaves a dialog waiting for input.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess();
+
+  // Starts `exe` in `directory`. `arguments` is the text the program gets
+  // after its own name; empty means none at all.
+  bool Start(const std::string& exe, const std::string& arguments, const std::string& directory,
+             std::string* error);
+
+  bool Started() const { return m_info.hProcess != nullptr; }
+  DWORD Id() const { return m_info.dwProcessId; }
+  bool Running() const;
+
+  // True and the exit code when the process ended within `timeoutMs`.
+  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
+
+  // Like WaitForExit, and meanwhile notes the caption of every visible
+  // top-level window the process shows (once each, in order of appearance).
+  bool WaitForExitWatchingWindows(DWORD timeoutMs, DWORD* exitCode,
+                                  std::vector<std::string>* shownCaptions);
+
+  void Terminate();
+
+ private:
+  PROCESS_INFORMATION m_info{};
+};
+
+// Visible top-level windows of process `pid`; with a caption, only those
+// whose title is exactly that text.
+std::vector<HWND> VisibleWindows(DWORD pid, const char* caption = nullptr);
+
+// Waits until `child` shows a visible top-level window titled `caption`
+// that answers messages (its dialog initialisation is over). Null when the
+// time runs out or the process ends first.
+HWND WaitForWindow(const ChildProcess& child, const char* caption, DWORD timeoutMs = kWaitMs);
+
+// Waits until `window` no longer exists.
+bool WaitUntilGone(HWND window, DWORD timeoutMs = kWaitMs);
+
+// One line naming the process's visible windows, for failure messages.
+std::string DescribeWindows(DWORD pid);
+
+// Window text of `window`, or of control `id` of `dialog`.
+std::string WindowText(HWND window);
+std::string ControlText(HWND dialog, int id);
+
+// All items of list box `id` of `dialog`, in list order.
+std::vector<std::string> ListItems(HWND dialog, int id);
+
+// Selected index of list box `id` (LB_ERR when nothing is selected).
+LRESULT ListSelection(HWND dialog, int id);
+
+bool ControlEnabled(HWND dialog, int id);
+
+// Icon shown by static icon control `id` (STM_GETICON).
+HICON StaticIcon(HWND dialog, int id);
+
+// Presses button `id` of `dialog` the way a click does: the dialog gets
+// WM_COMMAND/BN_CLICKED from the button. Posted, so a handler that opens a
+// modal window of its own does not block the caller.
+bool PressButton(HWND dialog, int id);
+
+// The pixels of an icon (colour picture, then mask, 32 bits each), for
+// telling icons apart by what they show rather than by handle. Empty when
+// this process cannot read the icon.
+std::optional<std::vector<DWORD>> IconPixels(HICON icon);
+
+// Icon `resourceId` of the executable `path`, loaded at the size LoadIcon
+// uses. The caller destroys it.
+HICON LoadIconFromFile(const std::string& path, int resourceId);
+
+// True when running on Wine rather than Windows.
+bool RunningUnderWine();
+
+}  // namespace e2e

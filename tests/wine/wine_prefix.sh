@@ -1,0 +1,109 @@
+#!/bin/sh
+# Runs the end-to-end cases under Wine, each in a Wine prefix of its own.
+#
+#   wine_prefix.sh prepare ROOT
+#       Makes the template prefix ROOT/template: 32-bit, no Mono or Gecko,
+#       Wine's null graphics driver (no X server needed).
+#   wine_prefix.sh run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE
+#       Copies the template to a fresh prefix, puts both programs into
+#       C:\qvr, and runs case CASE of qvr_e2e.exe with its scratch folder
+#       in C:\pkg. Exits with the case's result. The copy is removed after.
+set -eu
+
+export WINEARCH=win32
+export WINEDEBUG="${WINEDEBUG:--all}"
+# Empty overrides disable the two, so wineboot asks for neither download.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY || true
+
+# Bounds for the Wine commands, so that no step can hang a test run.
+BOOT_TIMEOUT=240
+CASE_TIMEOUT=120
+
+die() {
+  echo "wine_prefix.sh: $*" >&2
+  exit 2
+}
+
+now_ms() { date +%s%3N; }
+
+# Ends the prefix's server and every Wine process in it, and waits for that.
+stop_server() {
+  wineserver -k 2>/dev/null || true
+  timeout 30 wineserver -w 2>/dev/null || true
+}
+
+prepare() {
+  root=$1
+  template=$root/template
+  export WINEPREFIX="$template"
+  if [ -d "$template" ]; then stop_server; fi
+  rm -rf "$template"
+  mkdir -p "$root"
+  start=$(now_ms)
+  timeout "$BOOT_TIMEOUT" wineboot -i >/dev/null 2>&1 || die "wineboot -i failed in $template"
+  timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
+    die "could not select the null graphics driver"
+  # The server writes the registry to disk when it ends; the copies must
+  # start from the finished files.
+  timeout 60 wineserver -w || die "the template's wineserver did not end"
+  grep -q '"Graphics"="null"' "$template/user.reg" || die "null driver not in $template/user.reg"
+  echo "template prefix ready in $(($(now_ms) - start)) ms: $template"
+}
+
+run() {
+  root=$1
+  case_name=$2
+  setup_exe=$3
+  e2e_exe=$4
+  template=$root/template
+  [ -f "$template/system.reg" ] || die "no template prefix in $root (run prepare first)"
+  prefix=$root/run-$case_name
+  export WINEPREFIX="$prefix"
+
+  t0=$(now_ms)
+  if [ -d "$prefix" ]; then stop_server; fi
+  rm -rf "$prefix"
+  cp -a "$template" "$prefix"
+  trap 'stop_server; rm -rf "$prefix"' EXIT
+  mkdir -p "$prefix/drive_c/qvr" "$prefix/drive_c/pkg"
+  cp "$setup_exe" "$prefix/drive_c/qvr/qvrsetup.exe"
+  cp "$e2e_exe" "$prefix/drive_c/qvr/qvr_e2e.exe"
+  t1=$(now_ms)
+
+  # Start the prefix once before the case: the server, services.exe and the
+  # device manager come up on the first process, which costs most of a
+  # second. A persistent server keeps them for the case itself.
+  # Listing the cases also catches a name that selects none, which GoogleTest
+  # would count as passed.
+  wineserver -p
+  cases=$(timeout 60 wine 'C:\qvr\qvr_e2e.exe' --gtest_list_tests 2>/dev/null) ||
+    die "Wine could not start qvr_e2e.exe in $prefix"
+  printf '%s\n' "$cases" | tr -d '\r' | grep -qx "  $case_name" ||
+    die "qvr_e2e.exe has no case $case_name"
+  t2=$(now_ms)
+
+  status=0
+  QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
+    timeout -k 5 "$CASE_TIMEOUT" wine 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name" \
+    --gtest_color=no || status=$?
+  t3=$(now_ms)
+  if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+    echo "wine_prefix.sh: $case_name did not finish within ${CASE_TIMEOUT} s" >&2
+  fi
+  stop_server
+  rm -rf "$prefix"
+  trap - EXIT
+  t4=$(now_ms)
+  echo "times (ms): copy $((t1 - t0)), wine start $((t2 - t1)), case $((t3 - t2)), clean-up $((t4 - t3))"
+  exit "$status"
+}
+
+[ $# -ge 1 ] || die "usage: $0 prepare ROOT | run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE"
+command=$1
+shift
+case $command in
+  prepare) [ $# -eq 1 ] || die "usage: $0 prepare ROOT"; prepare "$@" ;;
+  run) [ $# -eq 4 ] || die "usage: $0 run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE"; run "$@" ;;
+  *) die "unknown command $command" ;;
+esac
