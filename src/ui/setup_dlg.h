@@ -45,6 +45,12 @@ class CSetupDlg : public CDialog {
   void ShowLastError();
   void Report(LPCSTR boxText, LPCSTR logText, LPCSTR caption = "");
 
+  // The model's hardware ID (engine/hardware_id.cpp). With no buffer it
+  // stores the ID's length in *pSize and returns 0; with a buffer it copies
+  // the ID and returns its length. A name without an ID gives 0 and leaves
+  // *pSize alone.
+  static int GetHardwareId(LPCSTR modelName, LPSTR buffer, DWORD* pSize);
+
   // Driver catalogue (catalogue/).
   BOOL ListInstalledPrinters(CListBox* pPrinterList);
   CString GetDriverVersion(LPCSTR printerName);
