@@ -21,6 +21,7 @@ BOOL CSetupApp::InitInstance() {
     dlg.m_strPrinterName = values.printerName;
     dlg.m_bSilent = values.silent;
     dlg.DoModal();
+    m_nExitCode = static_cast<int>(dlg.m_dwExitCode);
   } else {
     CString infFile = FindInfFile();
     if (infFile.IsEmpty()) {

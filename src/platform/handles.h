@@ -79,4 +79,70 @@ class InfHandle {
   HINF m_h;
 };
 
+// A registry key opened with RegOpenKeyExA; closed with RegCloseKey. Only a
+// key that was opened successfully is held.
+class RegistryKey {
+ public:
+  explicit RegistryKey(IRegistry& registry) : m_registry(registry) {}
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  ~RegistryKey() { Close(); }
+  LONG Open(HKEY parent, LPCSTR subKey, DWORD options, REGSAM access) {
+    Close();
+    HKEY key = nullptr;
+    LONG result = m_registry.RegOpenKeyExA(parent, subKey, options, access, &key);
+    if (result == ERROR_SUCCESS) m_key = key;
+    return result;
+  }
+  bool valid() const { return m_key != nullptr; }
+  HKEY get() const { return m_key; }
+  void Close() {
+    if (valid()) m_registry.RegCloseKey(m_key);
+    m_key = nullptr;
+  }
+
+ private:
+  IRegistry& m_registry;
+  HKEY m_key = nullptr;
+};
+
+// A fixed memory block from GlobalAlloc; released with GlobalFree.
+class GlobalBuffer {
+ public:
+  GlobalBuffer(IMemory& memory, HGLOBAL h) : m_memory(memory), m_h(h) {}
+  GlobalBuffer(const GlobalBuffer&) = delete;
+  GlobalBuffer& operator=(const GlobalBuffer&) = delete;
+  ~GlobalBuffer() {
+    if (valid()) m_memory.GlobalFree(m_h);
+  }
+  bool valid() const { return m_h != nullptr; }
+  // A fixed block's handle is its address.
+  LPBYTE bytes() const { return static_cast<LPBYTE>(m_h); }
+
+ private:
+  IMemory& m_memory;
+  HGLOBAL m_h;
+};
+
+// A service or service manager handle.
+class ServiceHandle {
+ public:
+  ServiceHandle(IServices& services, SC_HANDLE h) : m_services(services), m_h(h) {}
+  ServiceHandle(const ServiceHandle&) = delete;
+  ServiceHandle& operator=(const ServiceHandle&) = delete;
+  ~ServiceHandle() { Close(); }
+  bool valid() const { return m_h != nullptr; }
+  SC_HANDLE get() const { return m_h; }
+  void Close() {
+    if (m_h != nullptr) m_services.CloseServiceHandle(m_h);
+    m_h = nullptr;
+  }
+  // For a handle that counts as closed without a call.
+  void Forget() { m_h = nullptr; }
+
+ private:
+  IServices& m_services;
+  SC_HANDLE m_h;
+};
+
 }  // namespace platform

@@ -4,6 +4,7 @@
 // each call to the real API; the native build runs against a simulated
 // machine.
 #pragma once
+#include <cstdint>
 #include <type_traits>
 
 #include "platform/win_types.h"
@@ -25,6 +26,10 @@ class IFiles {
                          LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) = 0;
   virtual BOOL SetEndOfFile(HANDLE hFile) = 0;
   virtual BOOL CloseHandle(HANDLE hObject) = 0;
+  virtual BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) = 0;
+  virtual BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) = 0;
+  virtual BOOL DeleteFileA(LPCSTR lpFileName) = 0;
+  virtual UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) = 0;
 };
 
 // System message texts.
@@ -98,6 +103,54 @@ class ISetupApi {
                                      LPDWORD RequiredSize) = 0;
 };
 
+// The service control manager.
+class IServices {
+ public:
+  virtual ~IServices() = default;
+  virtual SC_HANDLE OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName,
+                                   DWORD dwDesiredAccess) = 0;
+  virtual SC_HANDLE OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName,
+                                 DWORD dwDesiredAccess) = 0;
+  virtual BOOL ControlService(SC_HANDLE hService, DWORD dwControl,
+                              LPSERVICE_STATUS lpServiceStatus) = 0;
+  virtual BOOL StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs,
+                             LPCSTR* lpServiceArgVectors) = 0;
+  virtual BOOL QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus) = 0;
+  virtual BOOL CloseServiceHandle(SC_HANDLE hSCObject) = 0;
+};
+
+// Time: pauses and a millisecond clock.
+class IClock {
+ public:
+  virtual ~IClock() = default;
+  virtual void Sleep(DWORD dwMilliseconds) = 0;
+  virtual DWORD GetTickCount() = 0;
+};
+
+// Processes: the C runtime's spawn, and the WOW64 question.
+class IProcesses {
+ public:
+  virtual ~IProcesses() = default;
+  // As the runtime's _spawnv: -1 on failure with the runtime's errno set.
+  virtual std::intptr_t SpawnV(int mode, const char* cmdName, const char* const* argv) = 0;
+  virtual int GetErrno() = 0;
+  // IsWow64Process for the current process.
+  virtual BOOL IsWow64Process(BOOL* wow64) = 0;
+};
+
+// Plug and Play driver update (newdev.dll) and the INF store copy.
+class IDevices {
+ public:
+  virtual ~IDevices() = default;
+  virtual BOOL UpdateDriverForPlugAndPlayDevicesA(HWND hwndParent, LPCSTR HardwareId,
+                                                  LPCSTR FullInfPath, DWORD InstallFlags,
+                                                  PBOOL bRebootRequired) = 0;
+  virtual BOOL SetupCopyOEMInfA(LPCSTR SourceInfFileName, LPCSTR OEMSourceMediaLocation,
+                                DWORD OEMSourceMediaType, DWORD CopyStyle,
+                                LPSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
+                                LPDWORD RequiredSize, LPSTR* DestinationInfFileNameComponent) = 0;
+};
+
 // Every facility the program uses. A machine (real or simulated) that
 // implements all the interfaces is handed over whole with Of().
 struct Platform {
@@ -109,6 +162,10 @@ struct Platform {
   IRegistry* registry = nullptr;
   IPrinters* printers = nullptr;
   ISetupApi* setup = nullptr;
+  IServices* services = nullptr;
+  IClock* clock = nullptr;
+  IProcesses* processes = nullptr;
+  IDevices* devices = nullptr;
 
   // Takes every facility that the machine object implements.
   template <class Machine>
@@ -122,6 +179,10 @@ struct Platform {
     Take(p.registry, m);
     Take(p.printers, m);
     Take(p.setup, m);
+    Take(p.services, m);
+    Take(p.clock, m);
+    Take(p.processes, m);
+    Take(p.devices, m);
     return p;
   }
 

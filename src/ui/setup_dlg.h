@@ -4,6 +4,10 @@
 #pragma once
 #include "framework/afx.h"
 #include "platform/platform.h"
+
+namespace platform {
+class ServiceHandle;
+}
 #include "resource.h"
 
 class CSetupDlg : public CDialog {
@@ -32,6 +36,9 @@ class CSetupDlg : public CDialog {
   HICON m_hIconPress = nullptr;
   HICON m_hIconDone = nullptr;
   HICON m_hIconError = nullptr;
+  // What an unattended run tells its script: 0 done, 1 failed, 3010 done
+  // but a restart is needed. Interactive runs leave it at 0.
+  DWORD m_dwExitCode = 0;
 
   // Progress log (log/progress_log.cpp).
   void CreateLogFile();
@@ -50,6 +57,13 @@ class CSetupDlg : public CDialog {
   // the ID and returns its length. A name without an ID gives 0 and leaves
   // *pSize alone.
   static int GetHardwareId(LPCSTR modelName, LPSTR buffer, DWORD* pSize);
+
+  // Stops (0) or starts (any other value) the spooler and waits for it
+  // (engine/spooler_control.cpp). 1 lets the caller go on, 0 is a failure.
+  int ControlSpooler(int start);
+  // The selected model's language monitor file, by the size-then-fill
+  // protocol: 0 and the length in *pSize when the buffer is too small.
+  int GetMonitorName(LPSTR buffer, DWORD* pSize);
 
   // Driver catalogue (catalogue/).
   BOOL ListInstalledPrinters(CListBox* pPrinterList);
@@ -72,6 +86,11 @@ class CSetupDlg : public CDialog {
   void OnInstall();
 
  protected:
+  // Writes a text (a path: and a line feed) to the log of an unattended run.
+  void LogText(LPCSTR text);
+  void LogPath(LPCSTR path);
+  bool WaitForSpooler(platform::ServiceHandle& query, DWORD target, LPCSTR progress);
+
   platform::Platform m_platform;
 
   DECLARE_MESSAGE_MAP()

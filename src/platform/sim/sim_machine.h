@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_printers.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_services.h"
 #include "platform/sim/sim_setup_api.h"
 
 namespace sim {
@@ -19,7 +21,9 @@ class SimMachine : public platform::IFiles,
                    public platform::IMessages,
                    public platform::IThreadError,
                    public platform::IDebugOutput,
-                   public platform::IMemory {
+                   public platform::IMemory,
+                   public platform::IClock,
+                   public platform::IProcesses {
  public:
   SimMachine();
   ~SimMachine() override;
@@ -32,6 +36,8 @@ class SimMachine : public platform::IFiles,
   SimRegistry registry{*this};
   SimPrinters printers{*this};
   SimSetupApi setup{*this};
+  SimServices services{*this};
+  SimDevices devices{*this};
 
   // ---- the file tree: drive-letter paths, kept in a temporary folder
   void MakeDirectory(const std::string& path);
@@ -61,6 +67,16 @@ class SimMachine : public platform::IFiles,
   };
   std::vector<CreateFileCall> createFileCalls;
   std::vector<std::string> findPatterns;
+  std::vector<DWORD> sleeps;  // every pause, in ms
+  struct Started {
+    std::string program;
+    std::vector<std::string> argv;
+  };
+  std::vector<Started> started;  // processes started
+  BOOL wow64 = FALSE;            // a 32-bit process on 64-bit Windows
+  void SetWindowsDirectory(const std::string& path) { m_windowsDirectory = path; }
+  // Deleting this file fails while the spooler runs, which holds it loaded.
+  void SetHeldBySpooler(const std::string& path);
 
   // ---- IFiles
   DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) override;
@@ -73,6 +89,10 @@ class SimMachine : public platform::IFiles,
                  LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) override;
   BOOL SetEndOfFile(HANDLE hFile) override;
   BOOL CloseHandle(HANDLE hObject) override;
+  BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) override;
+  BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) override;
+  BOOL DeleteFileA(LPCSTR lpFileName) override;
+  UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
 
   // ---- IMessages
   DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
@@ -89,6 +109,15 @@ class SimMachine : public platform::IFiles,
   // ---- IMemory
   HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) override;
   HGLOBAL GlobalFree(HGLOBAL hMem) override;
+
+  // ---- IClock: simulated time, advanced only by pauses
+  void Sleep(DWORD dwMilliseconds) override;
+  DWORD GetTickCount() override { return m_now; }
+
+  // ---- IProcesses
+  std::intptr_t SpawnV(int mode, const char* cmdName, const char* const* argv) override;
+  int GetErrno() override { return m_errno; }
+  BOOL IsWow64Process(BOOL* wow64Out) override;
 
   // Records a seam call by name and, when a fault is queued for it, sets the
   // last error and returns true: the call then fails.
@@ -113,6 +142,10 @@ class SimMachine : public platform::IFiles,
   std::uintptr_t m_nextHandle = 0x100;
   std::set<void*> m_allocations;
   DWORD m_lastError = 0;
+  DWORD m_now = 1000000;
+  int m_errno = 0;
+  std::string m_windowsDirectory = "C:\\windows";
+  std::set<std::string> m_heldBySpooler;  // upper-cased absolute paths
 };
 
 }  // namespace sim

@@ -1,5 +1,8 @@
 #include "platform/win32/win32_platform.h"
 
+#include <errno.h>
+#include <process.h>
+
 #include "platform/win32/windows_sdk.h"
 
 namespace platform {
@@ -12,7 +15,11 @@ class Win32Machine final : public IFiles,
                            public IMemory,
                            public IRegistry,
                            public IPrinters,
-                           public ISetupApi {
+                           public ISetupApi,
+                           public IServices,
+                           public IClock,
+                           public IProcesses,
+                           public IDevices {
  public:
   DWORD GetCurrentDirectoryA(DWORD n, LPSTR buffer) override {
     return ::GetCurrentDirectoryA(n, buffer);
@@ -30,6 +37,16 @@ class Win32Machine final : public IFiles,
   }
   BOOL SetEndOfFile(HANDLE h) override { return ::SetEndOfFile(h); }
   BOOL CloseHandle(HANDLE h) override { return ::CloseHandle(h); }
+  BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) override {
+    return ::CreateDirectoryA(path, security);
+  }
+  BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) override {
+    return ::CopyFileA(from, to, failIfExists);
+  }
+  BOOL DeleteFileA(LPCSTR path) override { return ::DeleteFileA(path); }
+  UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) override {
+    return ::GetWindowsDirectoryA(buffer, size);
+  }
 
   DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer,
                        DWORD size, void* arguments) override {
@@ -81,6 +98,63 @@ class Win32Machine final : public IFiles,
   BOOL SetupGetMultiSzFieldA(const INFCONTEXT* context, DWORD field, LPSTR buffer, DWORD size,
                              LPDWORD required) override {
     return ::SetupGetMultiSzFieldA(const_cast<INFCONTEXT*>(context), field, buffer, size, required);
+  }
+
+  SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) override {
+    return ::OpenSCManagerA(machine, database, access);
+  }
+  SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) override {
+    return ::OpenServiceA(manager, name, access);
+  }
+  BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) override {
+    return ::ControlService(service, control, status);
+  }
+  BOOL StartServiceA(SC_HANDLE service, DWORD count, LPCSTR* args) override {
+    return ::StartServiceA(service, count, args);
+  }
+  BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) override {
+    return ::QueryServiceStatus(service, status);
+  }
+  BOOL CloseServiceHandle(SC_HANDLE handle) override { return ::CloseServiceHandle(handle); }
+
+  void Sleep(DWORD milliseconds) override { ::Sleep(milliseconds); }
+  DWORD GetTickCount() override { return ::GetTickCount(); }
+
+  std::intptr_t SpawnV(int mode, const char* name, const char* const* argv) override {
+    return ::_spawnv(mode, name, argv);
+  }
+  int GetErrno() override { return errno; }
+  BOOL IsWow64Process(BOOL* wow64) override {
+    // Looked up at run time: older systems lack the export.
+    using Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    if (fn == nullptr) {
+      *wow64 = FALSE;
+      return TRUE;
+    }
+    return fn(::GetCurrentProcess(), wow64);
+  }
+
+  BOOL UpdateDriverForPlugAndPlayDevicesA(HWND parent, LPCSTR hardwareId, LPCSTR infPath,
+                                          DWORD flags, PBOOL reboot) override {
+    using Fn = BOOL(WINAPI*)(HWND, LPCSTR, LPCSTR, DWORD, PBOOL);
+    HMODULE newdev = ::LoadLibraryA("newdev.dll");
+    if (newdev == nullptr) return FALSE;
+    auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(::GetProcAddress(newdev, "UpdateDriverForPlugAndPlayDevicesA")));
+    BOOL result = FALSE;
+    if (fn != nullptr) {
+      result = fn(parent, hardwareId, infPath, flags, reboot);
+    }
+    DWORD error = ::GetLastError();
+    ::FreeLibrary(newdev);
+    ::SetLastError(error);
+    return result;
+  }
+  BOOL SetupCopyOEMInfA(LPCSTR source, LPCSTR media, DWORD mediaType, DWORD style, LPSTR dest,
+                        DWORD destSize, LPDWORD required, LPSTR* component) override {
+    return ::SetupCopyOEMInfA(source, media, mediaType, style, dest, destSize, required, component);
   }
 };
 
