@@ -82,6 +82,8 @@ platform::Platform SimMachine::platform() {
   p.registry = &registry;
   p.printers = &printers;
   p.setup = &setup;
+  p.services = &services;
+  p.devices = &devices;
   return p;
 }
 
@@ -331,6 +333,122 @@ BOOL SimMachine::CloseHandle(HANDLE hObject) {
   if (h == nullptr) return FALSE;
   ::close(h->fd);
   m_handles.erase(reinterpret_cast<std::uintptr_t>(hObject));
+  return TRUE;
+}
+
+BOOL SimMachine::CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES /*security*/) {
+  if (Enter("CreateDirectoryA")) return FALSE;
+  std::string absolute = Absolute(lpPathName);
+  std::string parent = absolute.substr(0, absolute.find_last_of('\\'));
+  if (parent.size() == 2) parent += "\\";
+  std::error_code ec;
+  fs::path host = HostPath(absolute);
+  if (fs::exists(host, ec)) {
+    m_lastError = ERROR_ALREADY_EXISTS;
+    return FALSE;
+  }
+  if (!fs::is_directory(HostPath(parent), ec)) {
+    m_lastError = ERROR_PATH_NOT_FOUND;
+    return FALSE;
+  }
+  if (m_readOnlyDirectories.count(Upper(parent)) != 0) {
+    m_lastError = ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  fs::create_directory(host, ec);
+  return TRUE;
+}
+
+BOOL SimMachine::CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+  if (Enter("CopyFileA")) return FALSE;
+  std::error_code ec;
+  fs::path from = HostPath(lpExistingFileName);
+  if (!fs::exists(from, ec)) {
+    m_lastError = ERROR_FILE_NOT_FOUND;
+    return FALSE;
+  }
+  std::string target = Absolute(lpNewFileName);
+  std::string parent = target.substr(0, target.find_last_of('\\'));
+  if (parent.size() == 2) parent += "\\";
+  fs::path to = HostPath(target);
+  if (fs::is_directory(from, ec) || fs::is_directory(to, ec) ||
+      m_readOnlyDirectories.count(Upper(parent)) != 0) {
+    m_lastError = ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  if (!fs::is_directory(HostPath(parent), ec)) {
+    m_lastError = ERROR_PATH_NOT_FOUND;
+    return FALSE;
+  }
+  if (bFailIfExists && fs::exists(to, ec)) {
+    m_lastError = 80;  // ERROR_FILE_EXISTS
+    return FALSE;
+  }
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+  return ec ? FALSE : TRUE;
+}
+
+void SimMachine::SetHeldBySpooler(const std::string& path) {
+  m_heldBySpooler.insert(Upper(Absolute(path)));
+}
+
+BOOL SimMachine::DeleteFileA(LPCSTR lpFileName) {
+  if (Enter("DeleteFileA")) return FALSE;
+  std::error_code ec;
+  std::string absolute = Absolute(lpFileName);
+  fs::path host = HostPath(absolute);
+  if (!fs::exists(host, ec)) {
+    m_lastError = ERROR_FILE_NOT_FOUND;
+    return FALSE;
+  }
+  if (fs::is_directory(host, ec)) {
+    m_lastError = ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  if (m_heldBySpooler.count(Upper(absolute)) != 0 &&
+      services.spooler().state != SERVICE_STOPPED) {
+    m_lastError = ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  fs::remove(host, ec);
+  return TRUE;
+}
+
+UINT SimMachine::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  if (Enter("GetWindowsDirectoryA")) return 0;
+  UINT length = static_cast<UINT>(m_windowsDirectory.size());
+  if (lpBuffer == nullptr || uSize <= length) return length + 1;
+  std::memcpy(lpBuffer, m_windowsDirectory.c_str(), length + 1);
+  return length;
+}
+
+// ---------------------------------------------------------------- IClock
+void SimMachine::Sleep(DWORD dwMilliseconds) {
+  calls.emplace_back("Sleep");
+  sleeps.push_back(dwMilliseconds);
+  m_now += dwMilliseconds;
+}
+
+// ---------------------------------------------------------------- IProcesses
+std::intptr_t SimMachine::SpawnV(int /*mode*/, const char* cmdName, const char* const* argv) {
+  if (Enter("SpawnV")) {
+    m_errno = static_cast<int>(m_lastError);
+    return -1;
+  }
+  std::error_code ec;
+  if (cmdName == nullptr || !fs::is_regular_file(HostPath(cmdName), ec)) {
+    m_errno = 2;  // ENOENT
+    return -1;
+  }
+  Started s{cmdName, {}};
+  for (const char* const* a = argv; a != nullptr && *a != nullptr; ++a) s.argv.emplace_back(*a);
+  started.push_back(std::move(s));
+  return 0x7000 + static_cast<std::intptr_t>(started.size());
+}
+
+BOOL SimMachine::IsWow64Process(BOOL* wow64Out) {
+  if (Enter("IsWow64Process")) return FALSE;
+  *wow64Out = wow64;
   return TRUE;
 }
 
