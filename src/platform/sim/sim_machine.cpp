@@ -66,6 +66,9 @@ SimMachine::SimMachine() {
       {87, "The parameter is incorrect.\r\n"},
       {122, "The data area passed to a system call is too small.\r\n"},
       {183, "Cannot create a file when that file already exists.\r\n"},
+      {1053, "The service did not respond to the start or control request in a timely fashion.\r\n"},
+      {1056, "An instance of the service is already running.\r\n"},
+      {1062, "The service has not been started.\r\n"},
   };
 }
 
