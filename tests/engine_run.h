@@ -10,6 +10,7 @@ struct EngineRun : SimRun {
   DWORD exitCode = 0;
   std::string status;
   HICON stateIcon = nullptr;
+  HICON iconBefore = nullptr;
 
   EngineRun() {
     machine.PutFile("C:\\pkg\\setup.inf", "[Version]\nSignature=\"$Windows NT$\"\nClass=Printer\n");
@@ -31,6 +32,7 @@ struct EngineRun : SimRun {
       dlg.m_bSilent = silent;
       if (unattended) dlg.CreateLogFile();
       machine.SetLastError(0);
+      iconBefore = dlg.m_stcStateIcon.GetIcon();
       procedure(dlg);
       dlg.CloseLogFile();
       exitCode = dlg.m_dwExitCode;
@@ -46,6 +48,7 @@ struct EngineRun : SimRun {
     Run("QVR 9", "", unattended, FALSE, [](CSetupDlg& dlg) { dlg.OnInstall(); });
   }
   UINT Icon() const { return headless::IconResource(stateIcon); }
+  bool IconUnchanged() const { return stateIcon == iconBefore; }
 };
 
 // The log lines of a spooler stop or start whose wait saw `pending` pending

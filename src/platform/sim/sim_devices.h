@@ -24,6 +24,7 @@ class SimDevices : public platform::IDevices {
   };
   Device& AddDevice(const std::string& hardwareId) { return m_devices[hardwareId]; }
   Device* FindDevice(const std::string& hardwareId);
+  void Unplug(const std::string& hardwareId) { m_devices.erase(hardwareId); }
 
   struct UpdateCall {
     HWND parent;

@@ -1,0 +1,377 @@
+#include <gtest/gtest.h>
+
+#include "engine_run.h"
+
+namespace {
+
+const std::string kBackupAndRestart =
+    "Create Backup Directory\n"
+    "Copy Language Monitor to Backup Directory\n"
+    "Delete Language Monitor\n"
+    "Start Spooler\n";
+
+std::string CompletedLog(const std::string& backupText) {
+  return kUpdateHead + StopLines() + kBackupAndRestart + StartLines() +
+         "Language Monitor backup: " + backupText + "Update Driver\nDriver update completed.";
+}
+
+void ExpectButtonsDisabled() {
+  EXPECT_FALSE(headless::LastControl(IDC_INSTALL).enabled);
+  EXPECT_FALSE(headless::LastControl(IDC_UPDATE).enabled);
+}
+
+TEST(Update, UnattendedRunBacksUpRemovesRestartsStartsTheToolAndUpdates) {
+  EngineRun run;
+  run.Update();
+  EXPECT_EQ(run.Log(), CompletedLog("The operation completed successfully.\r\n"));
+  EXPECT_EQ(run.machine.FileContent("C:\\pkg\\bak\\qvrmon.dll"), "monitor v1");
+  EXPECT_FALSE(run.machine.Exists("C:\\windows\\system32\\qvrmon.dll"));
+  EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
+  ASSERT_EQ(run.machine.started.size(), 1u);
+  EXPECT_EQ(run.machine.started[0].program, "C:\\pkg\\KillLogoTestingWarnings.exe");
+  EXPECT_EQ(run.machine.started[0].argv, std::vector<std::string>{"//NOLOGO"});
+  ASSERT_EQ(run.machine.devices.updateCalls.size(), 1u);
+  const auto& call = run.machine.devices.updateCalls[0];
+  EXPECT_EQ(call.hardwareId, "Kalbrix_ABQVR34170B7C");
+  EXPECT_EQ(call.infPath, "C:\\pkg\\setup.inf");
+  EXPECT_EQ(call.flags, static_cast<DWORD>(INSTALLFLAG_FORCE));
+  EXPECT_NE(call.parent, nullptr);
+  EXPECT_TRUE(call.rebootFlagGiven);  // an unattended run never leaves a restart prompt
+  EXPECT_EQ(run.machine.devices.restartPrompts, 0);
+  EXPECT_EQ(run.machine.sleeps, std::vector<DWORD>{3000});
+  EXPECT_EQ(run.status, "Driver update completed.");
+  EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_DONE));
+  EXPECT_EQ(run.exitCode, 0u);
+  ExpectButtonsDisabled();
+  EXPECT_TRUE(run.session.messageBoxes.empty());
+  EXPECT_EQ(run.machine.OpenHandles(), 0);
+  EXPECT_EQ(run.machine.OpenAllocations(), 0);
+  EXPECT_EQ(run.machine.services.OpenHandles(), 0);
+}
+
+TEST(Update, SecondRunFindsTheBackupFolderAndOverwritesTheBackup) {
+  EngineRun run;
+  run.machine.PutFile("C:\\pkg\\bak\\qvrmon.dll", "older backup");
+  run.Update();
+  // The folder's existence is the last error the status line reports.
+  EXPECT_EQ(run.Log(), CompletedLog("Cannot create a file when that file already exists.\r\n"));
+  EXPECT_EQ(run.machine.FileContent("C:\\pkg\\bak\\qvrmon.dll"), "monitor v1");
+}
+
+TEST(Update, InteractiveRunWritesNoLogAndKeepsTheRestartQuestionWithThePlatform) {
+  EngineRun run;
+  run.machine.PutFile("C:\\pkg\\QVR_Download.txt", "kept");
+  run.Update("QVR 3417", "qvrmon.dll", FALSE, FALSE);
+  EXPECT_EQ(run.Log(), "kept");
+  EXPECT_FALSE(run.machine.devices.updateCalls.at(0).rebootFlagGiven);
+  EXPECT_TRUE(run.machine.started.empty());  // no SILENT, no tool
+  EXPECT_TRUE(run.session.messageBoxes.empty());
+  EXPECT_EQ(run.status, "Driver update completed.");
+}
+
+struct EarlyStop {
+  const char* name;
+  const char* model;
+  const char* monitor;
+  const char* log;  // the whole log
+  UINT icon;        // 0: the icon stays as it was
+};
+
+class UpdateStopsEarly : public ::testing::TestWithParam<EarlyStop> {};
+
+TEST_P(UpdateStopsEarly, BeforeTheSpoolerIsTouched) {
+  const EarlyStop& c = GetParam();
+  EngineRun run;
+  run.Update(c.model, c.monitor);
+  EXPECT_EQ(run.Log(), c.log);
+  if (c.icon == 0) {
+    EXPECT_TRUE(run.IconUnchanged());
+  } else {
+    EXPECT_EQ(run.Icon(), c.icon);
+  }
+  EXPECT_EQ(run.machine.services.spooler().stops, 0);
+  EXPECT_TRUE(run.machine.Exists("C:\\windows\\system32\\qvrmon.dll"));
+  EXPECT_FALSE(run.machine.Exists("C:\\pkg\\bak"));
+  EXPECT_TRUE(run.machine.devices.updateCalls.empty());
+  EXPECT_EQ(run.exitCode, 1u);
+  ExpectButtonsDisabled();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UpdateStopsEarly,
+    ::testing::Values(EarlyStop{"NoGroupDigit", "QVR Presenter", "qvrmon.dll",
+                                "C:\\pkg\nC:\\pkg\\setup.inf\nCan't get HW ID resource text!\n", 0},
+                      EarlyStop{"EmptyMonitorEntry", "QVR 3417", "",
+                                "C:\\pkg\nC:\\pkg\\setup.inf\nKalbrix_ABQVR34170B7C\n"
+                                "Can't get Monitor resource text!\n",
+                                IDI_STATE_ERROR},
+                      // A monitor name must be a bare file name: nothing outside system32
+                      // and the backup folder may be copied or deleted.
+                      EarlyStop{"MonitorNameWithBackslash", "QVR 3417", "..\\win.ini",
+                                "C:\\pkg\nC:\\pkg\\setup.inf\nKalbrix_ABQVR34170B7C\n"
+                                "Can't get Monitor resource text!\n",
+                                IDI_STATE_ERROR},
+                      EarlyStop{"MonitorNameWithSlash", "QVR 3417", "drivers/x.dll",
+                                "C:\\pkg\nC:\\pkg\\setup.inf\nKalbrix_ABQVR34170B7C\n"
+                                "Can't get Monitor resource text!\n",
+                                IDI_STATE_ERROR},
+                      EarlyStop{"MonitorNameWithDrive", "QVR 3417", "D:x.dll",
+                                "C:\\pkg\nC:\\pkg\\setup.inf\nKalbrix_ABQVR34170B7C\n"
+                                "Can't get Monitor resource text!\n",
+                                IDI_STATE_ERROR},
+                      EarlyStop{"MonitorNameDotDot", "QVR 3417", "..",
+                                "C:\\pkg\nC:\\pkg\\setup.inf\nKalbrix_ABQVR34170B7C\n"
+                                "Can't get Monitor resource text!\n",
+                                IDI_STATE_ERROR}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Update, NoModelGroupDigitStopsBeforeTheStatusLineChanges) {
+  EngineRun run;
+  run.Update("QVR Presenter", "qvrmon.dll", FALSE, FALSE);
+  ASSERT_EQ(run.session.messageBoxes.size(), 1u);
+  EXPECT_EQ(run.session.messageBoxes[0].text, "Can't get HW ID resource text!");
+  EXPECT_EQ(run.session.messageBoxes[0].caption, "");
+  EXPECT_EQ(run.status, "");
+}
+
+TEST(Update, UnreadableWindowsDirectoryStopsBeforeTheSpooler) {
+  EngineRun run;
+  run.machine.FailNext("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);
+  run.Update();
+  EXPECT_TRUE(run.Log().ends_with("C:\\pkg\\bak\nCan't get pSystemDirectory name!\n"));
+  EXPECT_EQ(run.machine.services.spooler().stops, 0);
+  EXPECT_EQ(run.status, "Updating the driver files.");
+}
+
+TEST(Update, BackupFolderThatCannotBeMadeKeepsTheMonitorInstalled) {
+  EngineRun run;
+  run.machine.FailNext("CreateDirectoryA", ERROR_ACCESS_DENIED);
+  run.Update();
+  EXPECT_EQ(run.Log(), kUpdateHead + StopLines() +
+                           "Create Backup Directory\n"
+                           "Access is denied.\r\n"
+                           "Language Monitor not deleted: no backup\n"
+                           "Start Spooler\n" +
+                           StartLines() + "Language Monitor backup: Access is denied.\r\n" +
+                           "Update Driver\nDriver update completed.");
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
+  EXPECT_TRUE(run.machine.sleeps.empty());
+}
+
+TEST(Update, FailedCopyKeepsTheMonitorInstalled) {
+  EngineRun run;
+  run.machine.FailNext("CopyFileA", 112);  // ERROR_DISK_FULL
+  run.machine.messageTexts[112] = "There is not enough space on the disk.\r\n";
+  run.Update();
+  EXPECT_NE(run.Log().find("Copy Language Monitor to Backup Directory\n"
+                           "There is not enough space on the disk.\r\n"
+                           "Language Monitor not deleted: no backup\nStart Spooler\n"),
+            std::string::npos);
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
+  EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+TEST(Update, MonitorMissingInSystem32IsReportedAndTheRunGoesOn) {
+  EngineRun run;
+  std::filesystem::remove(run.machine.HostPath("C:\\windows\\system32\\qvrmon.dll"));
+  run.Update();
+  EXPECT_NE(run.Log().find("Copy Language Monitor to Backup Directory\n"
+                           "The system cannot find the file specified.\r\n"
+                           "Language Monitor not deleted: no backup\nStart Spooler\n"),
+            std::string::npos);
+  EXPECT_TRUE(run.Log().ends_with("Update Driver\nDriver update completed."));
+  EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_DONE));
+}
+
+TEST(Update, FailedDeletionIsReportedWithTheRedCrossThatTheCheckMarkReplaces) {
+  EngineRun run;
+  run.machine.FailNext("DeleteFileA", ERROR_ACCESS_DENIED);
+  run.Update();
+  EXPECT_NE(run.Log().find("Delete Language Monitor\nAccess is denied.\r\nStart Spooler\n"),
+            std::string::npos);
+  EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_DONE));
+  EXPECT_EQ(run.machine.FileContent("C:\\pkg\\bak\\qvrmon.dll"), "monitor v1");
+}
+
+TEST(Update, SpoolerThatCannotBeStoppedSkipsBackupDeletionAndRestartButStillUpdates) {
+  EngineRun run;
+  run.machine.services.spooler().deniedAccess = SERVICE_QUERY_STATUS;
+  run.Update();
+  EXPECT_EQ(run.Log(), kUpdateHead +
+                           "SERVICE_OPEN for stop\nSERVICE_STOP\nSERVICE_CLOSE\n"
+                           "ERROR: COULDN'T OPEN SERVICE\n"
+                           "Access is denied.\r\n"
+                           "Update Driver\nDriver update completed.");
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
+  EXPECT_EQ(run.machine.started.size(), 1u);
+}
+
+TEST(Update, SpoolerThatNeverStopsIsLeftAfterAMinuteAndNothingIsDeleted) {
+  EngineRun run;
+  run.machine.services.spooler().pendingQueries = -1;
+  run.Update();
+  std::string log = run.Log();
+  EXPECT_NE(log.find("ERROR: SPOOLER SERVICE DID NOT STOP IN TIME\n"
+                     "The service did not respond to the start or control request in a timely "
+                     "fashion.\r\nUpdate Driver\n"),
+            std::string::npos);
+  EXPECT_EQ(log.find("Create Backup Directory"), std::string::npos);
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
+  EXPECT_EQ(run.machine.services.OpenHandles(), 0);
+}
+
+TEST(Update, RefusedStartGivesTwoReportsAndTheCheckMark) {
+  EngineRun run;
+  run.machine.FailNext("StartServiceA", ERROR_ACCESS_DENIED);
+  run.Update("QVR 3417", "qvrmon.dll", FALSE, FALSE);
+  ASSERT_EQ(run.session.messageBoxes.size(), 2u);
+  for (const auto& box : run.session.messageBoxes) {
+    EXPECT_EQ(box.caption, "Last Error");
+    EXPECT_EQ(box.text, "Access is denied.\r\n");
+  }
+  EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_DONE));
+}
+
+TEST(Update, SideTool) {
+  EngineRun missing;
+  std::filesystem::remove(missing.machine.HostPath("C:\\pkg\\KillLogoTestingWarnings.exe"));
+  missing.Update();
+  EXPECT_NE(missing.Log().find("Error runing script: errno = 2\nUpdate Driver\n"),
+            std::string::npos);
+  EXPECT_EQ(missing.machine.debugOutput.back(), "Error runing script: errno = 2\n");
+  EXPECT_EQ(missing.exitCode, 0u);
+
+  // SILENT without a printer name: interactive, but the tool still starts.
+  EngineRun interactive;
+  interactive.Update("QVR 3417", "qvrmon.dll", FALSE, TRUE);
+  EXPECT_EQ(interactive.machine.started.size(), 1u);
+}
+
+struct Outcome {
+  const char* name;
+  DWORD error;  // 0xFFFFFFFF: the update succeeds
+  bool restart;
+  const char* logEnd;
+  UINT icon;
+  DWORD exitCode;
+};
+
+class DriverUpdateOutcome : public ::testing::TestWithParam<Outcome> {};
+
+TEST_P(DriverUpdateOutcome, ReportIconAndExitStatus) {
+  const Outcome& c = GetParam();
+  EngineRun run;
+  auto& device = *run.machine.devices.FindDevice("Kalbrix_ABQVR34170B7C");
+  device.needsRestart = c.restart;
+  if (c.error != 0xFFFFFFFFu) run.machine.FailNext("UpdateDriverForPlugAndPlayDevicesA", c.error);
+  run.Update();
+  EXPECT_TRUE(run.Log().ends_with(std::string("Update Driver\n") + c.logEnd)) << run.Log();
+  EXPECT_EQ(run.Icon(), c.icon);
+  EXPECT_EQ(run.exitCode, c.exitCode);
+  // A failed update leaves the status line as the backup step set it.
+  const char* expectedStatus =
+      c.error == 0xFFFFFFFFu ? "Driver update completed." : "Language Monitor backup: ";
+  EXPECT_EQ(run.status.rfind(expectedStatus, 0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DriverUpdateOutcome,
+    ::testing::Values(
+        Outcome{"Completed", 0xFFFFFFFFu, false, "Driver update completed.", IDI_STATE_DONE, 0},
+        Outcome{"CompletedNeedsRestart", 0xFFFFFFFFu, true,
+                "Driver update completed.\nA restart is required to complete the driver update.\n",
+                IDI_STATE_DONE, 3010},
+        Outcome{"InfMissing", ERROR_FILE_NOT_FOUND, false,
+                "The path specified for FullInfPath does not exist.", IDI_STATE_ERROR, 1},
+        Outcome{"BadFlags", ERROR_INVALID_FLAGS, false,
+                "The value specified for InstallFlags is invalid.", IDI_STATE_ERROR, 1},
+        Outcome{"NotPluggedIn", ERROR_NO_SUCH_DEVINST, false,
+                "The value specified for HardwareId does not match any device on the system. "
+                "That is, the device is not plugged in.",
+                IDI_STATE_ERROR, 1},
+        Outcome{"NotBetter", 0, false,
+                "The routine found a match for the HardwareId value, but the specified driver "
+                "was not better than the current driver and the caller did not specify the "
+                "INSTALLFLAG_FORCE flag.",
+                IDI_STATE_DONE, 0},
+        Outcome{"OtherError", ERROR_ACCESS_DENIED, false, "Access is denied.\r\n", IDI_STATE_DONE,
+                1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Update, PrinterNotConnected) {
+  EngineRun run;
+  run.machine.devices.Unplug("Kalbrix_ABQVR34170B7C");
+  run.Update();
+  EXPECT_TRUE(run.Log().ends_with("That is, the device is not plugged in."));
+  EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_ERROR));
+  EXPECT_EQ(run.status, "Language Monitor backup: The operation completed successfully.\r\n");
+}
+
+TEST(Update, Wow64RefusesBeforeTouchingAnything) {
+  EngineRun run;
+  run.machine.wow64 = TRUE;
+  run.Update();
+  EXPECT_EQ(run.Log(), "The 32-bit setup can't update drivers on 64-bit Windows!\n");
+  EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_ERROR));
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.machine.services.spooler().stops, 0);
+  EXPECT_TRUE(run.machine.started.empty());
+  EXPECT_TRUE(run.machine.devices.updateCalls.empty());
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
+  ExpectButtonsDisabled();
+}
+
+TEST(Install, CopiesTheInfIntoTheStoreAndShowsWhereTheDriverFilesLie) {
+  EngineRun run;
+  run.Install();
+  ASSERT_EQ(run.machine.devices.copyCalls.size(), 1u);
+  const auto& call = run.machine.devices.copyCalls[0];
+  EXPECT_EQ(call.source, "C:\\pkg\\setup.inf");
+  EXPECT_EQ(call.media, "C:\\pkg");
+  EXPECT_EQ(call.mediaType, static_cast<DWORD>(SPOST_PATH));
+  EXPECT_EQ(call.style, 0x20000u);
+  EXPECT_EQ(call.destinationSize, static_cast<DWORD>(MAX_PATH));
+  EXPECT_TRUE(call.destination && call.requiredSize && call.component);
+  EXPECT_EQ(run.machine.devices.storedInfs.size(), 1u);
+  EXPECT_EQ(run.Log(), "");  // success writes nothing
+  EXPECT_EQ(run.status, "Operation completed.");
+  EXPECT_EQ(headless::LastControl(IDC_RESULT).text,
+            "The INF file was copied and the driver files are  stored in the following "
+            "directory: C:\\pkg");
+  EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_DONE));
+  EXPECT_EQ(run.exitCode, 0u);
+  ExpectButtonsDisabled();
+}
+
+TEST(Install, RejectedInfIsReportedOnceAndLeavesTheStatusLine) {
+  EngineRun run;
+  run.machine.FailNext("SetupCopyOEMInfA", ERROR_ACCESS_DENIED);
+  run.Install(FALSE);
+  ASSERT_EQ(run.session.messageBoxes.size(), 1u);
+  EXPECT_EQ(run.session.messageBoxes[0].caption, "Last Error");
+  EXPECT_EQ(run.status, "Copying the INF file.");
+  EXPECT_EQ(headless::LastControl(IDC_RESULT).text, "");
+  EXPECT_TRUE(run.IconUnchanged());
+  ExpectButtonsDisabled();
+}
+
+TEST(Install, UnattendedFailuresGoToTheLogAndFailTheRun) {
+  EngineRun copy;
+  copy.machine.FailNext("SetupCopyOEMInfA", ERROR_ACCESS_DENIED);
+  copy.Install();
+  EXPECT_EQ(copy.Log(), "Access is denied.\r\n");
+  EXPECT_EQ(copy.exitCode, 1u);
+
+  EngineRun directory;
+  directory.Run("QVR 9", "", TRUE, FALSE, [&](CSetupDlg& dlg) {
+    directory.machine.FailNext("GetCurrentDirectoryA", ERROR_ACCESS_DENIED);
+    dlg.m_btnInstall.EnableWindow(TRUE);
+    dlg.OnInstall();
+  });
+  EXPECT_EQ(directory.Log(), "Can't get current directory!");
+  EXPECT_EQ(directory.Icon(), static_cast<UINT>(IDI_STATE_ERROR));
+  EXPECT_EQ(directory.exitCode, 1u);
+  EXPECT_TRUE(headless::LastControl(IDC_INSTALL).enabled);  // the user may try again
+}
+
+}  // namespace
