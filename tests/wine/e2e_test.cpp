@@ -30,10 +30,37 @@ constexpr char kLogFile[] = "QVR_Download.txt";
 // for a slow machine.
 constexpr DWORD kEndsAloneMs = 10000;
 
-constexpr char kSmallInf[] =
+// A small printer driver package INF: two models, each with its own
+// language monitor.
+constexpr char kPrinterInf[] =
     "[Version]\r\n"
     "Signature=\"$Windows NT$\"\r\n"
-    "Class=Printer\r\n";
+    "Class=Printer\r\n"
+    "ClassGUID={4D36E979-E325-11CE-BFC1-08002BE10318}\r\n"
+    "Provider=QVR\r\n"
+    "DriverVer=05/14/2024,2.3.0.1\r\n"
+    "\r\n"
+    "[Manufacturer]\r\n"
+    "QVR=QVR\r\n"
+    "\r\n"
+    "[QVR]\r\n"
+    "\"QVR 3417\" = QVR3417, USBPRINT\\QVR3417, QVR 3417\r\n"
+    "\"QVR 5100 Pro\" = QVR5100, USBPRINT\\QVR5100, QVR 5100 Pro\r\n"
+    "\r\n"
+    "[QVR3417]\r\n"
+    "DataSection=QVR3417_DATA\r\n"
+    "\r\n"
+    "[QVR3417_DATA]\r\n"
+    "LanguageMonitor=\"QVR Monitor\",qvrlm.dll\r\n"
+    "\r\n"
+    "[QVR5100]\r\n"
+    "DataSection=QVR5100_DATA\r\n"
+    "\r\n"
+    "[QVR5100_DATA]\r\n"
+    "LanguageMonitor=\"QVR Pro Monitor\",qvrlmpro.dll\r\n";
+
+const std::vector<std::string> kModels = {"QVR 3417", "QVR 5100 Pro"};
+const std::vector<std::string> kMonitors = {"qvrlm.dll", "qvrlmpro.dll"};
 
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
@@ -58,8 +85,7 @@ bool MakeEmptyFolder(const std::string& folder) {
     } while (::FindNextFileA(search, &entry));
     ::FindClose(search);
   }
-  return ::CreateDirectoryA(folder.c_str(), nullptr) ||
-         ::GetLastError() == ERROR_ALREADY_EXISTS;
+  return ::CreateDirectoryA(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 class SetupProgram : public ::testing::Test {
@@ -88,8 +114,8 @@ class SetupProgram : public ::testing::Test {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << Path(name);
     DWORD written = 0;
-    ASSERT_TRUE(::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
-                            nullptr));
+    ASSERT_TRUE(
+        ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
     ::CloseHandle(file);
   }
 
@@ -155,45 +181,47 @@ TEST_F(SetupProgram, NoArgumentsWithoutInf) {
 // Discovery takes an INF from the current folder, whatever the case of its
 // extension, and the main dialog opens on it without any error dialog.
 TEST_F(SetupProgram, InfDiscoveryFindsInfWithoutArguments) {
-  ASSERT_NO_FATAL_FAILURE(WriteFile("QVR Printer.INF", kSmallInf));
+  ASSERT_NO_FATAL_FAILURE(WriteFile("QVR Printer.INF", kPrinterInf));
   ASSERT_NO_FATAL_FAILURE(Start(""));
 
   HWND dialog = AwaitWindow(kMainCaption);
   ASSERT_NE(dialog, nullptr);
-  EXPECT_TRUE(e2e::VisibleWindows(m_child.Id(), kErrorCaption).empty());
+  EXPECT_EQ(e2e::VisibleWindows(m_child.Id()).size(), 1u) << e2e::DescribeWindows(m_child.Id());
+  // The models show that the reader got the name that discovery found.
+  EXPECT_EQ(e2e::ListItems(dialog, IDC_MODELS), kModels);
   ASSERT_NO_FATAL_FAILURE(Dismiss(dialog, IDOK));
 
   ExpectEndsWithCodeZero();
 }
 
-// An INF and no printer name: an interactive run. With no printer installed
-// the dialog offers Install, shows the red cross and waits for the user;
-// End closes it, and an interactive run leaves no progress log behind.
+// An INF and no printer name: an interactive run. The dialog shows what the
+// INF offers and, with no printer installed, offers Install, shows the red
+// cross and waits for the user. End closes it, and an interactive run leaves
+// no progress log behind.
 TEST_F(SetupProgram, InfWithoutPrinterShowsMainDialog) {
-  ASSERT_NO_FATAL_FAILURE(WriteFile("setup.inf", kSmallInf));
+  ASSERT_NO_FATAL_FAILURE(WriteFile("setup.inf", kPrinterInf));
   ASSERT_NO_FATAL_FAILURE(Start("setup.inf"));
 
   HWND dialog = AwaitWindow(kMainCaption);
   ASSERT_NE(dialog, nullptr);
-  EXPECT_TRUE(e2e::VisibleWindows(m_child.Id(), kErrorCaption).empty());
+  EXPECT_EQ(e2e::VisibleWindows(m_child.Id()).size(), 1u) << e2e::DescribeWindows(m_child.Id());
 
   EXPECT_EQ(e2e::ListItems(dialog, IDC_INSTALLED),
             std::vector<std::string>{"No Printer available!"});
   EXPECT_EQ(e2e::ListItems(dialog, IDC_DRIVER_VERSIONS), std::vector<std::string>{});
-  EXPECT_EQ(e2e::ListItems(dialog, IDC_MODELS), std::vector<std::string>{});
-  EXPECT_EQ(e2e::ListItems(dialog, IDC_MONITORS), std::vector<std::string>{});
+  EXPECT_EQ(e2e::ListItems(dialog, IDC_MODELS), kModels);
+  EXPECT_EQ(e2e::ListItems(dialog, IDC_MONITORS), kMonitors);
+  // The reader selects the first model; an interactive run clears that.
   EXPECT_EQ(e2e::ListSelection(dialog, IDC_MODELS), LB_ERR);
 
   EXPECT_TRUE(e2e::ControlEnabled(dialog, IDC_INSTALL));
   EXPECT_FALSE(e2e::ControlEnabled(dialog, IDC_UPDATE));
   EXPECT_TRUE(e2e::ControlEnabled(dialog, IDOK));
 
-  // The INF could not be read, so the texts keep what the dialog's own
-  // initialisation put there: nothing (not the templates' "Static").
-  EXPECT_EQ(e2e::ControlText(dialog, IDC_DRIVERVER), "");
-  EXPECT_EQ(e2e::ControlText(dialog, IDC_STATUS), "");
-  EXPECT_EQ(e2e::ControlText(dialog, IDC_RESULT), "");
-  EXPECT_EQ(e2e::ControlText(dialog, IDC_GRP_INSTALLATION), "Driver Installation");
+  EXPECT_EQ(e2e::ControlText(dialog, IDC_DRIVERVER), "05/14/2024,2.3.0.1");
+  EXPECT_EQ(e2e::ControlText(dialog, IDC_STATUS), "Select the printer you want to install.");
+  EXPECT_EQ(e2e::ControlText(dialog, IDC_RESULT), "");  // not the template's "Static"
+  EXPECT_EQ(e2e::ControlText(dialog, IDC_GRP_INSTALLATION), "QVR Driver Installation");
 
   HICON shown = e2e::StaticIcon(dialog, IDC_STATE_ICON);
   ASSERT_NE(shown, nullptr);
@@ -222,11 +250,34 @@ TEST_F(SetupProgram, InfWithoutPrinterShowsMainDialog) {
   EXPECT_FALSE(FileExists(kLogFile));
 }
 
+// Picking a model that no installed printer's name contains offers Install.
+// "No Printer available!" is compared like a printer name and contains
+// neither model.
+TEST_F(SetupProgram, SelectingModelWithoutPrinterOffersInstall) {
+  ASSERT_NO_FATAL_FAILURE(WriteFile("setup.inf", kPrinterInf));
+  ASSERT_NO_FATAL_FAILURE(Start("setup.inf"));
+  HWND dialog = AwaitWindow(kMainCaption);
+  ASSERT_NE(dialog, nullptr);
+
+  ASSERT_TRUE(e2e::SelectListItem(dialog, IDC_MODELS, 1));
+  ASSERT_TRUE(e2e::WaitForControlText(dialog, IDC_STATUS,
+                                      "Press the Install button to start the installation."))
+      << "status: \"" << e2e::ControlText(dialog, IDC_STATUS) << "\"";
+  EXPECT_TRUE(e2e::ControlEnabled(dialog, IDC_INSTALL));
+  EXPECT_FALSE(e2e::ControlEnabled(dialog, IDC_UPDATE));
+  EXPECT_EQ(e2e::ListSelection(dialog, IDC_MODELS), 1);
+  EXPECT_EQ(e2e::ListItems(dialog, IDC_INSTALLED),
+            std::vector<std::string>{"No Printer available!"});
+
+  ASSERT_NO_FATAL_FAILURE(Dismiss(dialog, IDOK));
+  ExpectEndsWithCodeZero();
+}
+
 // A printer name that begins no installed printer's name: nothing to do.
 // The dialog closes inside its own initialisation, so the program ends by
 // itself without ever showing a window, and it writes no progress log.
 TEST_F(SetupProgram, PrinterMatchingNothingEndsAlone) {
-  ASSERT_NO_FATAL_FAILURE(WriteFile("setup.inf", kSmallInf));
+  ASSERT_NO_FATAL_FAILURE(WriteFile("setup.inf", kPrinterInf));
   ASSERT_NO_FATAL_FAILURE(Start("setup.inf \"Nothing\" SILENT"));
 
   DWORD exitCode = 0;

@@ -48,6 +48,17 @@ std::optional<std::vector<DWORD>> BitmapPixels(HDC dc, HBITMAP bitmap) {
   return pixels;
 }
 
+// UTF-16 text in the ANSI code page, as an ANSI program sees it.
+std::string Narrow(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  int size = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                   0, nullptr, nullptr);
+  std::string text(size, '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                        nullptr, nullptr);
+  return text;
+}
+
 }  // namespace
 
 ChildProcess::~ChildProcess() {
@@ -167,19 +178,44 @@ std::vector<std::string> ListItems(HWND dialog, int id) {
   if (list == nullptr || !SendTimed(list, LB_GETCOUNT, 0, 0, &count) ||
       static_cast<LRESULT>(count) == LB_ERR)
     return {"<no list " + std::to_string(id) + ">"};
+  // The items are read as UTF-16 and turned back into the ANSI text the
+  // program stored. Wine (8.0) garbles LB_GETTEXT sent as ANSI to a list
+  // box of another process; the UTF-16 message arrives intact, on Windows
+  // as well.
   for (DWORD_PTR i = 0; i < count; ++i) {
     DWORD_PTR length = 0;
-    if (!SendTimed(list, LB_GETTEXTLEN, i, 0, &length) || static_cast<LRESULT>(length) == LB_ERR)
+    if (!::SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kMessageMs, &length) ||
+        static_cast<LRESULT>(length) == LB_ERR)
       return {"<unreadable item " + std::to_string(i) + ">"};
-    std::string item(length + 1, '\0');
+    std::wstring wide(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    if (!SendTimed(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()), &copied) ||
+    if (!::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()),
+                               SMTO_ABORTIFHUNG, kMessageMs, &copied) ||
         static_cast<LRESULT>(copied) == LB_ERR)
       return {"<unreadable item " + std::to_string(i) + ">"};
-    item.resize(copied);
-    items.push_back(item);
+    wide.resize(copied);
+    items.push_back(Narrow(wide));
   }
   return items;
+}
+
+bool SelectListItem(HWND dialog, int id, int index) {
+  HWND list = ::GetDlgItem(dialog, id);
+  DWORD_PTR selected = static_cast<DWORD_PTR>(LB_ERR);
+  if (list == nullptr || !SendTimed(list, LB_SETCURSEL, index, 0, &selected) ||
+      static_cast<LRESULT>(selected) != index)
+    return false;
+  return ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE),
+                        reinterpret_cast<LPARAM>(list));
+}
+
+bool WaitForControlText(HWND dialog, int id, const std::string& text, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  while (ControlText(dialog, id) != text) {
+    if (::GetTickCount() - start > timeoutMs) return false;
+    ::Sleep(kPollMs);
+  }
+  return true;
 }
 
 LRESULT ListSelection(HWND dialog, int id) {

@@ -69,6 +69,15 @@ std::string ControlText(HWND dialog, int id);
 // All items of list box `id` of `dialog`, in list order.
 std::vector<std::string> ListItems(HWND dialog, int id);
 
+// Selects item `index` of list box `id` the way a click does: the list
+// changes its selection and the dialog gets WM_COMMAND/LBN_SELCHANGE
+// (posted, as with PressButton).
+bool SelectListItem(HWND dialog, int id, int index);
+
+// Waits until control `id` of `dialog` shows `text`; for the effects of a
+// posted command.
+bool WaitForControlText(HWND dialog, int id, const std::string& text, DWORD timeoutMs = kWaitMs);
+
 // Selected index of list box `id` (LB_ERR when nothing is selected).
 LRESULT ListSelection(HWND dialog, int id);
 

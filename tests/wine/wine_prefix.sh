@@ -28,9 +28,24 @@ die() {
 now_ms() { date +%s%3N; }
 
 # Ends the prefix's server and every Wine process in it, and waits for that.
+# (Plain -k: with -k9 the server dies alone and leaves services.exe,
+# explorer.exe and the others of the prefix running.)
 stop_server() {
   wineserver -k 2>/dev/null || true
   timeout 30 wineserver -w 2>/dev/null || true
+  # Anything still running with this prefix was started by this script.
+  # (grep runs without WINEPREFIX, so that it doesn't find itself.)
+  leftovers=
+  for environ in $(env -u WINEPREFIX grep -lzx "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ \
+    2>/dev/null); do
+    pid=${environ#/proc/}
+    leftovers="$leftovers ${pid%/environ}"
+  done
+  if [ -n "$leftovers" ]; then
+    echo "wine_prefix.sh: ending processes left in $WINEPREFIX:$leftovers" >&2
+    # shellcheck disable=SC2086
+    kill -9 $leftovers 2>/dev/null || true
+  fi
 }
 
 prepare() {

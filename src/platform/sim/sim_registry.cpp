@@ -1,14 +1,150 @@
 #include "platform/sim/sim_registry.h"
 
+#include <cctype>
+#include <cstring>
+
 #include "platform/sim/sim_machine.h"
 
 namespace sim {
+namespace {
 
-// Placeholder until the registry is simulated: no key exists.
-LONG SimRegistry::RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) { return ERROR_FILE_NOT_FOUND; }
-LONG SimRegistry::RegQueryValueExA(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) {
-  return ERROR_INVALID_HANDLE;
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
 }
-LONG SimRegistry::RegCloseKey(HKEY) { return ERROR_INVALID_HANDLE; }
+
+// The form a test names a key in: no backslash at either end, case ignored.
+std::string KeyName(const std::string& path) {
+  size_t first = path.find_first_not_of('\\');
+  if (first == std::string::npos) return "";
+  size_t last = path.find_last_not_of('\\');
+  return Upper(path.substr(first, last - first + 1));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- contents
+void SimRegistry::CreateKey(const std::string& path) {
+  std::string name = KeyName(path);
+  m_keys[""];
+  for (size_t at = name.find('\\'); at != std::string::npos; at = name.find('\\', at + 1))
+    m_keys[name.substr(0, at)];
+  m_keys[name];
+}
+
+void SimRegistry::SetValue(const std::string& path, const std::string& name, DWORD type,
+                           const std::vector<BYTE>& bytes) {
+  CreateKey(path);
+  m_keys[KeyName(path)].values[Upper(name)] = Value{type, bytes};
+}
+
+void SimRegistry::SetBinary(const std::string& path, const std::string& name,
+                            const std::vector<BYTE>& bytes) {
+  SetValue(path, name, REG_BINARY, bytes);
+}
+
+void SimRegistry::SetString(const std::string& path, const std::string& name,
+                            const std::string& text) {
+  std::vector<BYTE> bytes(text.begin(), text.end());
+  bytes.push_back(0);
+  SetValue(path, name, REG_SZ, bytes);
+}
+
+bool SimRegistry::HasKey(const std::string& path) const { return m_keys.count(KeyName(path)) != 0; }
+
+// ---------------------------------------------------------------- plumbing
+LONG SimRegistry::Fault(const char* call) {
+  // A queued fault arrives as the machine's last error; the registry hands
+  // it back as its result instead and puts the last error back as it was.
+  DWORD before = m_machine.GetLastError();
+  if (!m_machine.Enter(call)) return ERROR_SUCCESS;
+  LONG code = static_cast<LONG>(m_machine.GetLastError());
+  m_machine.SetLastError(before);
+  return code;
+}
+
+bool SimRegistry::PathOf(HKEY hKey, std::string* path) const {
+  if (hKey == HKEY_LOCAL_MACHINE) {
+    path->clear();
+    return true;
+  }
+  auto it = m_open.find(reinterpret_cast<std::uintptr_t>(hKey));
+  if (it == m_open.end()) return false;
+  *path = it->second;
+  return true;
+}
+
+// ---------------------------------------------------------------- IRegistry
+LONG SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                                PHKEY phkResult) {
+  CallScope scope(*this, "RegOpenKeyExA");
+  openCalls.push_back({lpSubKey != nullptr ? lpSubKey : "", ulOptions, samDesired});
+  if (LONG code = Fault("RegOpenKeyExA")) return code;
+  if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+  *phkResult = nullptr;
+  std::string parent;
+  if (!PathOf(hKey, &parent)) {
+    ++m_machine.badHandleUses;
+    return ERROR_INVALID_HANDLE;
+  }
+  std::string sub = lpSubKey != nullptr ? Upper(lpSubKey) : "";
+  // The root itself, asked for by an empty name, comes back as the same handle.
+  if (sub.empty() && hKey == HKEY_LOCAL_MACHINE) {
+    *phkResult = hKey;
+    return ERROR_SUCCESS;
+  }
+  std::string path = parent.empty() ? sub : sub.empty() ? parent : parent + "\\" + sub;
+  if (m_keys.count(path) == 0) return ERROR_FILE_NOT_FOUND;
+  std::uintptr_t id = m_nextKey;
+  m_nextKey += 4;
+  m_open[id] = path;
+  *phkResult = reinterpret_cast<HKEY>(id);
+  return ERROR_SUCCESS;
+}
+
+LONG SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
+                                   LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+  CallScope scope(*this, "RegQueryValueExA");
+  if (LONG code = Fault("RegQueryValueExA")) return code;
+  std::string path;
+  if (!PathOf(hKey, &path)) {
+    ++m_machine.badHandleUses;
+    return ERROR_INVALID_HANDLE;
+  }
+  if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr))
+    return ERROR_INVALID_PARAMETER;
+  auto key = m_keys.find(path);
+  if (key == m_keys.end()) return ERROR_FILE_NOT_FOUND;
+  auto value = key->second.values.find(Upper(lpValueName != nullptr ? lpValueName : ""));
+  if (value == key->second.values.end()) return ERROR_FILE_NOT_FOUND;
+
+  const std::vector<BYTE>& bytes = value->second.bytes;
+  DWORD size = static_cast<DWORD>(bytes.size());
+  if (lpType != nullptr) *lpType = value->second.type;
+  if (lpData == nullptr) {
+    if (lpcbData != nullptr) *lpcbData = size;
+    return ERROR_SUCCESS;
+  }
+  // Too small a buffer gets the size needed; what it holds is undefined, and
+  // here it is left as it was.
+  if (*lpcbData < size) {
+    *lpcbData = size;
+    return ERROR_MORE_DATA;
+  }
+  if (size != 0) std::memcpy(lpData, bytes.data(), size);
+  *lpcbData = size;
+  return ERROR_SUCCESS;
+}
+
+LONG SimRegistry::RegCloseKey(HKEY hKey) {
+  CallScope scope(*this, "RegCloseKey");
+  if (LONG code = Fault("RegCloseKey")) return code;
+  if (hKey == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
+  if (m_open.erase(reinterpret_cast<std::uintptr_t>(hKey)) == 0) {
+    ++m_machine.badHandleUses;
+    return ERROR_INVALID_HANDLE;
+  }
+  return ERROR_SUCCESS;
+}
 
 }  // namespace sim

@@ -2,6 +2,7 @@
 // with their type and raw bytes. Names of keys and values ignore case.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,8 +23,7 @@ class SimRegistry : public platform::IRegistry {
   void CreateKey(const std::string& path);
   void SetValue(const std::string& path, const std::string& name, DWORD type,
                 const std::vector<BYTE>& bytes);
-  void SetBinary(const std::string& path, const std::string& name,
-                 const std::vector<BYTE>& bytes);
+  void SetBinary(const std::string& path, const std::string& name, const std::vector<BYTE>& bytes);
   // A REG_SZ value: the text and its terminating zero.
   void SetString(const std::string& path, const std::string& name, const std::string& text);
   bool HasKey(const std::string& path) const;
@@ -37,6 +37,11 @@ class SimRegistry : public platform::IRegistry {
   std::vector<OpenCall> openCalls;
   // Keys opened and not yet closed.
   int OpenKeys() const { return static_cast<int>(m_open.size()); }
+
+  // Runs at the end of every registry call with the call's name, so a test
+  // can change a value between a caller's size query and its read, as
+  // another process might.
+  std::function<void(const char* call)> afterEachCall;
 
   // ---- IRegistry. Like the real functions these return the error code and
   // leave the thread's last error alone.
@@ -53,6 +58,21 @@ class SimRegistry : public platform::IRegistry {
   };
   struct Key {
     std::map<std::string, Value> values;  // by upper-cased name
+  };
+
+  // Tells afterEachCall when a call returns.
+  class CallScope {
+   public:
+    CallScope(SimRegistry& registry, const char* call) : m_registry(registry), m_call(call) {}
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+    ~CallScope() {
+      if (m_registry.afterEachCall) m_registry.afterEachCall(m_call);
+    }
+
+   private:
+    SimRegistry& m_registry;
+    const char* m_call;
   };
 
   // Records the call; returns the queued fault's code, or ERROR_SUCCESS.

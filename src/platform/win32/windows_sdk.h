@@ -14,3 +14,4 @@
 #include <setupapi.h>
 #include <winspool.h>
 #include <commctrl.h>
+#include <newdev.h>
