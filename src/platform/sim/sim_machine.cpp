@@ -95,10 +95,14 @@ bool SimMachine::Enter(const std::string& call) {
   calls.push_back(call);
   auto it = m_faults.find(call);
   if (it == m_faults.end() || it->second.empty()) return false;
-  m_lastError = it->second.front();
+  DWORD fault = it->second.front();
   it->second.erase(it->second.begin());
+  if (fault == kPass) return false;
+  m_lastError = fault;
   return true;
 }
+
+void SimMachine::PassNext(const std::string& call, int times) { FailNext(call, kPass, times); }
 
 void SimMachine::FailNext(const std::string& call, DWORD error, int times) {
   for (int i = 0; i < times; ++i) m_faults[call].push_back(error);

@@ -52,6 +52,8 @@ class SimMachine : public platform::IFiles,
 
   // ---- faults: the next `times` calls of `call` fail with `error`
   void FailNext(const std::string& call, DWORD error, int times = 1);
+  // Lets the next `times` calls of `call` succeed before queued faults apply.
+  void PassNext(const std::string& call, int times);
 
   // ---- observations
   std::vector<std::string> calls;             // every seam call, by name, in order
@@ -137,6 +139,7 @@ class SimMachine : public platform::IFiles,
   std::filesystem::path m_root;
   std::string m_currentDirectory = "C:\\";
   std::set<std::string> m_readOnlyDirectories;  // upper-cased absolute paths
+  static constexpr DWORD kPass = 0xFFFFFFFFu;  // a queued call that succeeds
   std::map<std::string, std::vector<DWORD>> m_faults;
   std::map<std::uintptr_t, OpenHandle> m_handles;
   std::uintptr_t m_nextHandle = 0x100;

@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include "sim_run.h"
+
+namespace {
+
+const std::string kVersion =
+    "[Version]\r\n"
+    "Signature=\"$Windows NT$\"\r\n"
+    "Class=Printer\r\n"
+    "ClassGUID={4D36E979-E325-11CE-BFC1-08002BE10318}\r\n"
+    "Provider=%QVR%\r\n"
+    "DriverVer=05/14/2024,2.3.0.1\r\n";
+
+const std::string kThreeModels =
+    kVersion +
+    "[Manufacturer]\r\n"
+    "%QVR%=QVR\r\n"
+    "[QVR]\r\n"
+    "\"QVR 3417\" = QVR3417, LPTENUM\\Kalbrix_ABQVR34170B7C, %M3417%\r\n"
+    "\"QVR 5474\" = QVR5474, LPTENUM\\Kalbrix_ABQVR5474E85A, QVR 5474\r\n"
+    "\"QVR 6491\" = QVR6491, LPTENUM\\KALBRIX_ABQVR6491B06D, \"QVR 6491\"\r\n"
+    "[QVR3417]\r\nDataSection=DATA1\r\n"
+    "[QVR5474]\r\nDataSection=DATA2\r\n"
+    "[QVR6491]\r\nDataSection=DATA1\r\n"
+    "[DATA1]\r\nLanguageMonitor=\"QVR Monitor,qvrmon.dll\"\r\n"
+    "[DATA2]\r\nLanguageMonitor=%MON2%\r\n"
+    "[Strings]\r\n"
+    "QVR=\"QVR\"\r\n"
+    "M3417=\"QVR 3417\"\r\n"
+    "MON2=\"QVR Monitor 2,qvrmon2.dll\"\r\n";
+
+// The reader's results, taken from a dialog whose lists were emptied first.
+struct Read {
+  BOOL result = FALSE;
+  std::vector<std::string> models, monitors;
+  int selection = LB_ERR;
+  std::string caption, driverVer;
+  std::vector<headless::MessageBoxRecord> boxes;
+  std::string log;
+};
+
+Read ReadInf(const std::string& inf, BOOL unattended = FALSE,
+             const std::function<void(sim::SimMachine&)>& faults = nullptr) {
+  SimRun run;
+  run.machine.PutFile("C:\\pkg\\setup.inf", inf);
+  Read read;
+  run.WithDialog([&](CSetupDlg& dlg) {
+    dlg.m_lbModels.SendMessage(LB_RESETCONTENT);
+    dlg.m_lbMonitors.SendMessage(LB_RESETCONTENT);
+    dlg.m_grpInstallation.SetWindowText("before");
+    dlg.m_strDriverVer = "";
+    dlg.m_bUnattended = unattended;
+    if (unattended) dlg.CreateLogFile();
+    if (faults) faults(run.machine);
+    read.result = dlg.ReadInf("setup.inf", &dlg.m_lbModels);
+    dlg.CloseLogFile();
+    read.selection = dlg.m_lbModels.GetCurSel();
+    read.driverVer = dlg.m_strDriverVer.str();
+    CString caption;
+    dlg.m_grpInstallation.GetWindowText(caption);
+    read.caption = caption.str();
+  });
+  read.models = headless::LastControl(IDC_MODELS).items;
+  read.monitors = headless::LastControl(IDC_MONITORS).items;
+  read.boxes = run.session.messageBoxes;
+  read.log = run.Log();
+  EXPECT_EQ(run.machine.setup.OpenInfs(), 0);
+  return read;
+}
+
+using Strings = std::vector<std::string>;
+
+TEST(InfReader, ThreeModelsWithTheirMonitorsInFileOrder) {
+  Read r = ReadInf(kThreeModels);
+  EXPECT_TRUE(r.result);
+  EXPECT_EQ(r.models, (Strings{"QVR 3417", "QVR 5474", "QVR 6491"}));
+  EXPECT_EQ(r.monitors, (Strings{"qvrmon.dll", "qvrmon2.dll", "qvrmon.dll"}));
+  EXPECT_EQ(r.selection, 0);
+  EXPECT_EQ(r.caption, "QVR Driver Installation");
+  EXPECT_EQ(r.driverVer, "05/14/2024,2.3.0.1");
+  EXPECT_TRUE(r.boxes.empty());
+}
+
+TEST(InfReader, MonitorIsTheTextAfterTheFirstComma) {
+  struct {
+    const char* value;
+    const char* monitor;
+  } rows[] = {
+      {"\"QVR Monitor,qvrmon.dll\"", "qvrmon.dll"},
+      {"QVR Monitor, qvrmon.dll", "qvrmon.dll"},       // fields are trimmed, then joined
+      {"\"QVR Monitor, qvrmon.dll\"", " qvrmon.dll"},  // inside quotes the blank stays
+      {"QVR Monitor,qvrmon.dll,extra", "qvrmon.dll,extra"},
+      {"qvrmon.dll", "qvrmon.dll"},
+  };
+  for (const auto& row : rows) {
+    std::string inf = kThreeModels;
+    inf.replace(inf.find("\"QVR Monitor,qvrmon.dll\""), 24, row.value);
+    Read r = ReadInf(inf);
+    EXPECT_EQ(r.monitors.at(0), row.monitor) << row.value;
+  }
+}
+
+std::string WithModels(const std::string& models, const std::string& extra = "") {
+  return kVersion + "[Manufacturer]\r\nQVR\r\n[QVR]\r\n" + models +
+         "[S1]\r\nDataSection=D1\r\n[D1]\r\nLanguageMonitor=M,one.dll\r\n"
+         "[S2]\r\nDataSection=D2\r\n[D2]\r\nLanguageMonitor=M,two.dll\r\n" +
+         extra;
+}
+
+TEST(InfReader, ModelLinesOfEveryLength) {
+  Read r =
+      ReadInf(WithModels("a = S1\r\n"                   // install section only
+                         "b = S2, HWID\r\n"             // no model name: an empty entry
+                         "c = S1, HWID, Three\r\n"      //
+                         "d = S2, HWID, Four, 4th\r\n"  // strings after the model name are ignored
+                         "e = S1, HWID, Five, S2, x\r\n"));
+  EXPECT_TRUE(r.result);
+  EXPECT_EQ(r.models, (Strings{"", "", "Three", "Four", "Five"}));
+  EXPECT_EQ(r.monitors, (Strings{"one.dll", "two.dll", "one.dll", "two.dll", "one.dll"}));
+  EXPECT_TRUE(r.boxes.empty());  // no spurious lookups of later strings
+}
+
+TEST(InfReader, FailedMonitorLookupReportsAndRepeatsThePreviousMonitor) {
+  Read r =
+      ReadInf(WithModels("first = NoSuchSection, H, First\r\n"
+                         "ok = S1, H, Ok\r\n"
+                         "nodata = S3, H, NoData\r\n"
+                         "nomonitor = S4, H, NoMonitor\r\n",
+                         "[S3]\r\nOther=1\r\n[S4]\r\nDataSection=D4\r\n[D4]\r\nOther=1\r\n"));
+  EXPECT_TRUE(r.result);
+  EXPECT_EQ(r.models, (Strings{"First", "Ok", "NoData", "NoMonitor"}));
+  EXPECT_EQ(r.monitors, (Strings{"", "one.dll", "one.dll", "one.dll"}));
+  ASSERT_EQ(r.boxes.size(), 3u);
+  for (const auto& box : r.boxes) EXPECT_EQ(box.caption, "Last Error");
+}
+
+TEST(InfReader, MissingDriverVerAndMissingModelsSectionStillRead) {
+  std::string noVer = kThreeModels;
+  noVer.erase(noVer.find("DriverVer"), std::string("DriverVer=05/14/2024,2.3.0.1\r\n").size());
+  Read r = ReadInf(noVer);
+  EXPECT_TRUE(r.result);
+  EXPECT_EQ(r.driverVer, "");
+  EXPECT_EQ(r.models.size(), 3u);
+
+  Read missing = ReadInf(kVersion + "[Manufacturer]\r\nNobody\r\n");
+  EXPECT_TRUE(missing.result);
+  EXPECT_TRUE(missing.models.empty());
+  EXPECT_TRUE(missing.monitors.empty());
+  EXPECT_EQ(missing.caption, "Nobody Driver Installation");
+  EXPECT_TRUE(missing.boxes.empty());
+
+  // A decorated manufacturer line names a section that does not exist.
+  Read decorated =
+      ReadInf(kVersion + "[Manufacturer]\r\nQVR=QVR,NTx86\r\n[QVR.NTx86]\r\na=S,H,M\r\n");
+  EXPECT_TRUE(decorated.result);
+  EXPECT_EQ(decorated.caption, "QVR,NTx86 Driver Installation");
+  EXPECT_TRUE(decorated.models.empty());
+}
+
+struct FailureRow {
+  const char* name;
+  std::string inf;
+  const char* passCall;  // calls of this name that succeed before the failing one
+  int passes;
+  const char* text;
+  const char* caption;
+  Strings modelsLeft;
+  const char* captionLeft;
+};
+
+class InfReaderFailures : public ::testing::TestWithParam<FailureRow> {};
+
+TEST_P(InfReaderFailures, ReportThenFalse) {
+  const FailureRow& row = GetParam();
+  auto faults = [&](sim::SimMachine& m) {
+    if (row.passCall == nullptr) return;
+    m.PassNext(row.passCall, row.passes);
+    m.FailNext(row.passCall, ERROR_ACCESS_DENIED);
+  };
+  Read r = ReadInf(row.inf, FALSE, faults);
+  EXPECT_FALSE(r.result);
+  ASSERT_EQ(r.boxes.size(), 2u);
+  EXPECT_EQ(r.boxes[0].caption, "Last Error");
+  EXPECT_EQ(r.boxes[1].text, row.text);
+  EXPECT_EQ(r.boxes[1].caption, row.caption);
+  EXPECT_EQ(r.boxes[1].type, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(r.models, row.modelsLeft);
+  EXPECT_EQ(r.monitors.size(), row.modelsLeft.size());
+  EXPECT_EQ(r.caption, row.captionLeft);
+  EXPECT_EQ(r.selection, LB_ERR);
+
+  // Unattended, only the system's text reaches the log, and no box shows.
+  Read quiet = ReadInf(row.inf, TRUE, faults);
+  EXPECT_FALSE(quiet.result);
+  EXPECT_TRUE(quiet.boxes.empty());
+  EXPECT_FALSE(quiet.log.empty());
+  EXPECT_EQ(quiet.log.find(row.text), std::string::npos);
+}
+
+const std::string kOtherClass = [] {
+  std::string s = kThreeModels;
+  s.replace(s.find("Class=Printer"), 13, "Class=Net");
+  return s;
+}();
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, InfReaderFailures,
+    ::testing::Values(
+        FailureRow{
+            "Missing", "", "SetupOpenInfFileA", 0, "setup.inf", "Error Reading INF!", {}, "before"},
+        FailureRow{
+            "OtherClass", kOtherClass, nullptr, 0, "setup.inf", "Error Reading INF!", {}, "before"},
+        FailureRow{"NoManufacturer",
+                   kVersion,
+                   nullptr,
+                   0,
+                   "Error Reading Manufacturer!",
+                   "Reading INF",
+                   {},
+                   "before"},
+        FailureRow{"ManufacturerUnreadable",
+                   kThreeModels,
+                   "SetupGetLineTextA",
+                   2,
+                   "Error Reading Manufacturer!",
+                   "Reading INF",
+                   {},
+                   "before"},
+        FailureRow{"FirstModelLineNotFound",
+                   kThreeModels,
+                   "SetupFindFirstLineA",
+                   1,
+                   "Error Reading Model!",
+                   "Reading INF",
+                   {},
+                   "QVR Driver Installation"},
+        FailureRow{"SecondModelFieldsUnreadable",
+                   kThreeModels,
+                   "SetupGetMultiSzFieldA",
+                   3,
+                   "Error Reading Model field!",
+                   "Reading INF",
+                   {"QVR 3417"},
+                   "QVR Driver Installation"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InfReader, DialogAfterInitialisationWithThreeModelsAndThreePrinters) {
+  SimRun run;
+  run.machine.PutFile("C:\\pkg\\setup.inf", kThreeModels);
+  run.machine.printers.AddPrinter("HP LaserJet");
+  run.machine.printers.AddPrinter("QVR 3417 Front");
+  run.machine.printers.AddPrinter("Fax");
+  run.machine.registry.SetValue(
+      "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\"
+      "Version-3\\QVR 3417 Front",
+      "DriverVersion", REG_BINARY, {4, 0, 3, 0, 2, 0, 1, 0});
+  run.machine.registry.SetString(
+      "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\"
+      "Version-3\\QVR 3417 Front",
+      "DriverDate", "05/14/2024");
+  run.Start("setup.inf");
+  using headless::LastControl;
+  EXPECT_EQ(LastControl(IDC_INSTALLED).items, (Strings{"HP LaserJet", "QVR 3417 Front", "Fax"}));
+  EXPECT_EQ(LastControl(IDC_DRIVER_VERSIONS).items, (Strings{"", "1.2.3.4", ""}));
+  EXPECT_EQ(LastControl(IDC_MODELS).items, (Strings{"QVR 3417", "QVR 5474", "QVR 6491"}));
+  EXPECT_EQ(LastControl(IDC_MONITORS).items, (Strings{"qvrmon.dll", "qvrmon2.dll", "qvrmon.dll"}));
+  EXPECT_EQ(LastControl(IDC_MODELS).curSel, -1);
+  EXPECT_EQ(LastControl(IDC_GRP_INSTALLATION).text, "QVR Driver Installation");
+  EXPECT_EQ(LastControl(IDC_DRIVERVER).text, "05/14/2024,2.3.0.1");
+  EXPECT_EQ(LastControl(IDC_STATUS).text, "Select the printer you want to install.");
+  EXPECT_FALSE(LastControl(IDC_INSTALL).enabled);
+  EXPECT_FALSE(LastControl(IDC_UPDATE).enabled);
+  EXPECT_EQ(headless::IconResource(LastControl(IDC_STATE_ICON).icon),
+            static_cast<UINT>(IDI_STATE_SELECT));
+  EXPECT_TRUE(run.session.messageBoxes.empty());
+}
+
+}  // namespace
