@@ -281,3 +281,11 @@ TEST(PrinterSurvey, NameTooLongForTheKeyPathHasNoVersion) {
 }
 
 }  // namespace
+
+#include "catalogue/driver_environment.h"
+
+TEST(DriverEnvironment, EachBuildReadsItsOwnDriverRecords) {
+  EXPECT_STREQ(DriverEnvironment(false), "Windows NT x86");
+  EXPECT_STREQ(DriverEnvironment(true), "Windows x64");
+  EXPECT_FALSE(kX64Program);  // the native tests stand in for the 32-bit program
+}

@@ -176,3 +176,60 @@ TEST(SetupDialog, NormalPaintIsLeftToTheDefault) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string ModelsInf(const std::vector<std::string>& models) {
+  std::string inf =
+      "[Version]\nSignature=\"$Windows NT$\"\nClass=Printer\n[Manufacturer]\nQVR\n[QVR]\n";
+  for (const auto& m : models) inf += "m = S, H, \"" + m + "\"\n";
+  return inf + "[S]\nDataSection=D\n[D]\nLanguageMonitor=\"QVR Monitor,qvrmon.dll\"\n";
+}
+
+struct Decision {
+  const char* name;
+  std::vector<std::string> models;
+  std::vector<std::string> printers;
+  const char* arguments;
+  int selected;        // the model the command line selected
+  bool unattended;     // a log was made
+  bool updateRan;      // Update rather than Install
+};
+
+class UnattendedDecision : public ::testing::TestWithParam<Decision> {};
+
+TEST_P(UnattendedDecision, FindRuleDecidesRunAndModel) {
+  const Decision& d = GetParam();
+  SimRun run;
+  run.machine.PutFile("C:\\pkg\\setup.inf", ModelsInf(d.models));
+  for (const auto& p : d.printers) run.machine.printers.AddPrinter(p);
+  run.Start(d.arguments);
+  EXPECT_TRUE(run.session.dialogs.empty());  // never waits for the user
+  EXPECT_EQ(headless::LastControl(IDC_MODELS).curSel, d.selected);
+  EXPECT_EQ(run.machine.createFileCalls.size(), d.unattended ? 1u : 0u);
+  EXPECT_EQ(run.machine.services.spooler().stops, d.updateRan ? 1 : 0);
+  EXPECT_EQ(run.machine.devices.copyCalls.size(), d.unattended && !d.updateRan ? 1u : 0u);
+  EXPECT_TRUE(run.session.messageBoxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnattendedDecision,
+    ::testing::Values(
+        // Prefix matches without regard to case: QVR 3417 does not begin with 3417.
+        Decision{"PrefixNotSubstring", {"QVR 3417", "3417"}, {"3417 Front"}, "setup.inf 3417", 1,
+                 true, true},
+        // Items 0 and 2 begin with the name: the search starts after item 0.
+        Decision{"WrapRoundPrefersTheLaterItem",
+                 {"QVR 3417", "QVR 5474", "qvr 3417 Presenter"},
+                 {"QVR 3417 Front"},
+                 "setup.inf \"QVR 3417\" SILENT",
+                 2,
+                 true,
+                 true},
+        Decision{"PrinterButNoModelInstalls", {"QVR 5474"}, {"HP LaserJet"}, "setup.inf hp", -1,
+                 true, false},
+        Decision{"NoInstalledPrinterMatchesRunsNothing", {"QVR 3417"}, {"HP LaserJet"},
+                 "setup.inf \"QVR 3417\" SILENT", 0, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

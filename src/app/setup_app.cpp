@@ -9,6 +9,8 @@ ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 BOOL CSetupApp::InitInstance() {
+  if (HandOverTo64Bit()) return FALSE;
+
   AfxEnableControlContainer();
   Enable3dControlsStatic();
 

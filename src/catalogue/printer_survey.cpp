@@ -1,14 +1,13 @@
 // Lists the local printers and the driver version recorded for each.
 #include <cstdio>
 
+#include "catalogue/driver_environment.h"
 #include "platform/handles.h"
 #include "ui/setup_dlg.h"
 
 namespace {
 
-// The driver environment whose records are read. This is a 32-bit program
-// reading the 32-bit drivers; a 64-bit build reads "Windows x64".
-constexpr char kDriverEnvironment[] = "Windows NT x86";
+const char* const kDriverEnvironment = DriverEnvironment(kX64Program);
 
 // The key of an installed version-3 driver; the environment and then the
 // driver's name go into it.

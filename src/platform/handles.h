@@ -145,4 +145,20 @@ class ServiceHandle {
   SC_HANDLE m_h;
 };
 
+// A process or thread handle from CreateProcessA.
+class ProcessHandle {
+ public:
+  ProcessHandle(IProcesses& processes, HANDLE h) : m_processes(processes), m_h(h) {}
+  ProcessHandle(const ProcessHandle&) = delete;
+  ProcessHandle& operator=(const ProcessHandle&) = delete;
+  ~ProcessHandle() {
+    if (m_h != nullptr) m_processes.CloseProcessHandle(m_h);
+  }
+  HANDLE get() const { return m_h; }
+
+ private:
+  IProcesses& m_processes;
+  HANDLE m_h;
+};
+
 }  // namespace platform

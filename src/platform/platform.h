@@ -136,6 +136,18 @@ class IProcesses {
   virtual int GetErrno() = 0;
   // IsWow64Process for the current process.
   virtual BOOL IsWow64Process(BOOL* wow64) = 0;
+  virtual DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) = 0;
+  virtual DWORD GetFileAttributesA(LPCSTR lpFileName) = 0;
+  virtual BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                              LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                              LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                              DWORD dwCreationFlags, LPVOID lpEnvironment,
+                              LPCSTR lpCurrentDirectory, STARTUPINFOA* lpStartupInfo,
+                              PROCESS_INFORMATION* lpProcessInformation) = 0;
+  virtual DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) = 0;
+  virtual BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) = 0;
+  // Closes a process or thread handle.
+  virtual BOOL CloseProcessHandle(HANDLE hObject) = 0;
 };
 
 // Plug and Play driver update (newdev.dll) and the INF store copy.

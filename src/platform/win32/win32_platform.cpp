@@ -136,6 +136,21 @@ class Win32Machine final : public IFiles,
     return fn(::GetCurrentProcess(), wow64);
   }
 
+  DWORD GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size) override {
+    return ::GetModuleFileNameA(module, name, size);
+  }
+  DWORD GetFileAttributesA(LPCSTR name) override { return ::GetFileAttributesA(name); }
+  BOOL CreateProcessA(LPCSTR app, LPSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
+                      LPSECURITY_ATTRIBUTES threadSecurity, BOOL inherit, DWORD flags,
+                      LPVOID environment, LPCSTR directory, STARTUPINFOA* startup,
+                      PROCESS_INFORMATION* info) override {
+    return ::CreateProcessA(app, commandLine, processSecurity, threadSecurity, inherit, flags,
+                            environment, directory, startup, info);
+  }
+  DWORD WaitForSingleObject(HANDLE h, DWORD ms) override { return ::WaitForSingleObject(h, ms); }
+  BOOL GetExitCodeProcess(HANDLE h, LPDWORD code) override { return ::GetExitCodeProcess(h, code); }
+  BOOL CloseProcessHandle(HANDLE h) override { return ::CloseHandle(h); }
+
   BOOL UpdateDriverForPlugAndPlayDevicesA(HWND parent, LPCSTR hardwareId, LPCSTR infPath,
                                           DWORD flags, PBOOL reboot) override {
     using Fn = BOOL(WINAPI*)(HWND, LPCSTR, LPCSTR, DWORD, PBOOL);

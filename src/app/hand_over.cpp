@@ -1,0 +1,44 @@
+// On 64-bit Windows the 32-bit program hands its run over to the 64-bit one
+// beside it, which alone can update a Plug and Play driver there.
+#include <string>
+
+#include "app/setup_app.h"
+#include "platform/handles.h"
+
+#define QVR_64BIT_PROGRAM "qvrsetup64.exe"
+
+BOOL CSetupApp::HandOverTo64Bit() {
+  platform::IProcesses& processes = *m_platform.processes;
+  BOOL wow64 = FALSE;
+  if (!processes.IsWow64Process(&wow64) || !wow64) return FALSE;
+
+  char self[MAX_PATH] = {};
+  DWORD length = processes.GetModuleFileNameA(nullptr, self, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return FALSE;
+  std::string program(self, length);
+  size_t slash = program.find_last_of('\\');
+  if (slash == std::string::npos) return FALSE;
+  program = program.substr(0, slash + 1) + QVR_64BIT_PROGRAM;
+  DWORD attributes = processes.GetFileAttributesA(program.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return FALSE;
+
+  // The child's start-up cuts its quoted name and the blank after it, so it
+  // sees the same argument text byte for byte, in the same current directory.
+  std::string commandLine = "\"" + program + "\"";
+  if (m_lpCmdLine != nullptr && *m_lpCmdLine != '\0') commandLine += std::string(" ") + m_lpCmdLine;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!processes.CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                nullptr, nullptr, &startup, &info))
+    return FALSE;
+  platform::ProcessHandle process(processes, info.hProcess);
+  platform::ProcessHandle thread(processes, info.hThread);
+  DWORD exitCode = 1;
+  if (processes.WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
+      !processes.GetExitCodeProcess(process.get(), &exitCode))
+    exitCode = 1;
+  m_nExitCode = static_cast<int>(exitCode);
+  return TRUE;
+}

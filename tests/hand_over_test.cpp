@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "sim_run.h"
+
+namespace {
+
+struct HandOverCase {
+  const char* name;
+  BOOL wow64;
+  bool present;  // qvrsetup64.exe beside the program
+  const char* arguments;
+  bool handsOver;
+};
+
+class HandOver : public ::testing::TestWithParam<HandOverCase> {};
+
+TEST_P(HandOver, OnlyUnderWow64AndOnlyWhenThe64BitProgramIsThere) {
+  const HandOverCase& c = GetParam();
+  SimRun run;
+  run.machine.wow64 = c.wow64;
+  run.machine.modulePath = "C:\\pkg\\qvrsetup.exe";
+  if (c.present) run.machine.PutFile("C:\\pkg\\qvrsetup64.exe", "MZ");
+  run.machine.exitCodes["C:\\PKG\\QVRSETUP64.EXE"] = 3010;
+  run.Start(c.arguments);
+  if (c.handsOver) {
+    ASSERT_EQ(run.machine.created.size(), 1u);
+    EXPECT_EQ(run.machine.created[0].application, "C:\\pkg\\qvrsetup64.exe");
+    std::string expected = "\"C:\\pkg\\qvrsetup64.exe\"";
+    if (*c.arguments != '\0') expected += std::string(" ") + c.arguments;
+    EXPECT_EQ(run.machine.created[0].commandLine, expected);
+    EXPECT_FALSE(run.machine.created[0].currentDirectoryGiven);  // inherits this one's
+    EXPECT_EQ(run.app.m_nExitCode, 3010);
+    EXPECT_TRUE(run.session.dialogs.empty());
+    EXPECT_EQ(run.session.lastDialog, nullptr);  // no window of its own
+    EXPECT_EQ(run.machine.OpenHandles(), 0);
+  } else {
+    EXPECT_TRUE(run.machine.created.empty());
+    EXPECT_NE(run.session.lastDialog, nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HandOver,
+    ::testing::Values(
+        HandOverCase{"Wow64WithProgram", TRUE, true, "setup.inf \"QVR 3417\" SILENT", true},
+        HandOverCase{"ArgumentTextKeptByteForByte", TRUE, true,
+                     "setup.inf  \"My  Model\"SILENT\t\"x", true},
+        HandOverCase{"NoArguments", TRUE, true, "", true},
+        HandOverCase{"Wow64WithoutProgram", TRUE, false, "setup.inf", false},
+        HandOverCase{"Native32Bit", FALSE, true, "setup.inf", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HandOver, ProgramThatCannotStartLeavesTheRunToThisOne) {
+  SimRun run;
+  run.machine.wow64 = TRUE;
+  run.machine.PutFile("C:\\pkg\\qvrsetup64.exe", "MZ");
+  run.machine.FailNext("CreateProcessA", ERROR_ACCESS_DENIED);
+  run.Start("setup.inf");
+  EXPECT_NE(run.session.lastDialog, nullptr);
+}
+
+}  // namespace
