@@ -300,5 +300,30 @@ typedef struct _SERVICE_STATUS {
 #define ERROR_NO_SUCH_DEVINST 0xE000020Bu
 #define ERROR_SUCCESS_REBOOT_REQUIRED 3010L
 typedef BOOL* PBOOL;
+#define ERROR_FILE_INVALID 1006L
+
+// Processes
+typedef HINSTANCE HMODULE;
+typedef struct _STARTUPINFOA {
+  DWORD cb;
+  LPSTR lpReserved;
+  LPSTR lpDesktop;
+  LPSTR lpTitle;
+  DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute, dwFlags;
+  WORD wShowWindow;
+  WORD cbReserved2;
+  BYTE* lpReserved2;
+  HANDLE hStdInput, hStdOutput, hStdError;
+} STARTUPINFOA;
+typedef struct _PROCESS_INFORMATION {
+  HANDLE hProcess;
+  HANDLE hThread;
+  DWORD dwProcessId;
+  DWORD dwThreadId;
+} PROCESS_INFORMATION;
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 
 #endif  // _WIN32

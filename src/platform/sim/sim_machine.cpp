@@ -66,9 +66,27 @@ SimMachine::SimMachine() {
       {87, "The parameter is incorrect.\r\n"},
       {122, "The data area passed to a system call is too small.\r\n"},
       {183, "Cannot create a file when that file already exists.\r\n"},
-      {1053, "The service did not respond to the start or control request in a timely fashion.\r\n"},
+      {1053,
+       "The service did not respond to the start or control request in a timely fashion.\r\n"},
       {1056, "An instance of the service is already running.\r\n"},
       {1062, "The service has not been started.\r\n"},
+      {1006,
+       "The volume for a file has been externally altered so that the opened file is no longer "
+       "valid.\r\n"},
+      {ERROR_EXPECTED_SECTION_NAME,
+       "A non-empty line was encountered in the INF before the start of a section.\r\n"},
+      {ERROR_BAD_SECTION_NAME_LINE,
+       "A section name marker in the INF is not complete, or does not exist on a line by "
+       "itself.\r\n"},
+      {ERROR_SECTION_NAME_TOO_LONG,
+       "An INF section was encountered whose name exceeds the maximum section name length.\r\n"},
+      {ERROR_GENERAL_SYNTAX, "The syntax of the INF is invalid.\r\n"},
+      {ERROR_WRONG_INF_STYLE, "The style of the INF is different than what was requested.\r\n"},
+      {ERROR_SECTION_NOT_FOUND, "The required section was not found in the INF.\r\n"},
+      {ERROR_LINE_NOT_FOUND, "The required line was not found in the INF.\r\n"},
+      {ERROR_CLASS_MISMATCH,
+       "The INF or the device information set or element does not match the specified install "
+       "class.\r\n"},
   };
 }
 
@@ -412,8 +430,7 @@ BOOL SimMachine::DeleteFileA(LPCSTR lpFileName) {
     m_lastError = ERROR_ACCESS_DENIED;
     return FALSE;
   }
-  if (m_heldBySpooler.count(Upper(absolute)) != 0 &&
-      services.spooler().state != SERVICE_STOPPED) {
+  if (m_heldBySpooler.count(Upper(absolute)) != 0 && services.spooler().state != SERVICE_STOPPED) {
     m_lastError = ERROR_ACCESS_DENIED;
     return FALSE;
   }
@@ -451,6 +468,67 @@ std::intptr_t SimMachine::SpawnV(int /*mode*/, const char* cmdName, const char* 
   for (const char* const* a = argv; a != nullptr && *a != nullptr; ++a) s.argv.emplace_back(*a);
   started.push_back(std::move(s));
   return 0x7000 + static_cast<std::intptr_t>(started.size());
+}
+
+DWORD SimMachine::GetModuleFileNameA(HMODULE /*hModule*/, LPSTR lpFilename, DWORD nSize) {
+  if (Enter("GetModuleFileNameA") || nSize == 0) return 0;
+  size_t n = std::min<size_t>(modulePath.size(), nSize - 1);
+  std::memcpy(lpFilename, modulePath.data(), n);
+  lpFilename[n] = '\0';
+  if (n < modulePath.size()) m_lastError = ERROR_INSUFFICIENT_BUFFER;
+  return static_cast<DWORD>(n);
+}
+
+DWORD SimMachine::GetFileAttributesA(LPCSTR lpFileName) {
+  if (Enter("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
+  std::error_code ec;
+  fs::path host = HostPath(lpFileName);
+  if (!fs::exists(host, ec)) {
+    m_lastError = ERROR_FILE_NOT_FOUND;
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return fs::is_directory(host, ec) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL SimMachine::CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                                LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
+                                LPCSTR lpCurrentDirectory, STARTUPINFOA*,
+                                PROCESS_INFORMATION* lpProcessInformation) {
+  if (Enter("CreateProcessA")) return FALSE;
+  std::string application = lpApplicationName != nullptr ? lpApplicationName : "";
+  std::error_code ec;
+  if (!fs::is_regular_file(HostPath(application), ec)) {
+    m_lastError = ERROR_FILE_NOT_FOUND;
+    return FALSE;
+  }
+  created.push_back(
+      {application, lpCommandLine != nullptr ? lpCommandLine : "", lpCurrentDirectory != nullptr});
+  auto code = exitCodes.find(Upper(Absolute(application)));
+  DWORD exitCode = code != exitCodes.end() ? code->second : 0;
+  *lpProcessInformation = PROCESS_INFORMATION{};
+  lpProcessInformation->hProcess = NewHandle({Kind::Process, -1, exitCode});
+  lpProcessInformation->hThread = NewHandle({Kind::Process, -1, exitCode});
+  return TRUE;
+}
+
+DWORD SimMachine::WaitForSingleObject(HANDLE hHandle, DWORD /*dwMilliseconds*/) {
+  if (Enter("WaitForSingleObject")) return WAIT_FAILED;
+  return Lookup(hHandle, Kind::Process) != nullptr ? WAIT_OBJECT_0 : WAIT_FAILED;
+}
+
+BOOL SimMachine::GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
+  if (Enter("GetExitCodeProcess")) return FALSE;
+  OpenHandle* h = Lookup(hProcess, Kind::Process);
+  if (h == nullptr) return FALSE;
+  *lpExitCode = h->exitCode;
+  return TRUE;
+}
+
+BOOL SimMachine::CloseProcessHandle(HANDLE hObject) {
+  calls.emplace_back("CloseProcessHandle");
+  if (Lookup(hObject, Kind::Process) == nullptr) return FALSE;
+  m_handles.erase(reinterpret_cast<std::uintptr_t>(hObject));
+  return TRUE;
 }
 
 BOOL SimMachine::IsWow64Process(BOOL* wow64Out) {

@@ -76,6 +76,15 @@ class SimMachine : public platform::IFiles,
   };
   std::vector<Started> started;  // processes started
   BOOL wow64 = FALSE;            // a 32-bit process on 64-bit Windows
+  std::string modulePath = "C:\\pkg\\qvrsetup.exe";  // the running program
+  // Processes created and waited for: their command lines, and the exit
+  // code that each program ends with.
+  struct Created {
+    std::string application, commandLine;
+    bool currentDirectoryGiven;
+  };
+  std::vector<Created> created;
+  std::map<std::string, DWORD> exitCodes;  // by upper-case program path
   void SetWindowsDirectory(const std::string& path) { m_windowsDirectory = path; }
   // Deleting this file fails while the spooler runs, which holds it loaded.
   void SetHeldBySpooler(const std::string& path);
@@ -120,16 +129,28 @@ class SimMachine : public platform::IFiles,
   std::intptr_t SpawnV(int mode, const char* cmdName, const char* const* argv) override;
   int GetErrno() override { return m_errno; }
   BOOL IsWow64Process(BOOL* wow64Out) override;
+  DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) override;
+  DWORD GetFileAttributesA(LPCSTR lpFileName) override;
+  BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                      LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                      LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                      DWORD dwCreationFlags, LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
+                      STARTUPINFOA* lpStartupInfo,
+                      PROCESS_INFORMATION* lpProcessInformation) override;
+  DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) override;
+  BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) override;
+  BOOL CloseProcessHandle(HANDLE hObject) override;
 
   // Records a seam call by name and, when a fault is queued for it, sets the
   // last error and returns true: the call then fails.
   bool Enter(const std::string& call);
 
  private:
-  enum class Kind { File, Find };
+  enum class Kind { File, Find, Process };
   struct OpenHandle {
     Kind kind;
     int fd = -1;
+    DWORD exitCode = 0;
   };
 
   HANDLE NewHandle(OpenHandle h);
