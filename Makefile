@@ -1,9 +1,12 @@
 # The two commands: `make demo` and `make test`.
 NATIVE := build/native
 WIN32 := build/win32
+WIN64 := build/win64
+FUZZ := build/fuzz
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build native win32 test test-native test-wine demo clean
+.PHONY: all deps build native win32 win64 fuzz test test-native test-wine test-fuzz demo clean
 
 all: build
 
@@ -18,7 +21,11 @@ win32: deps
 	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN32) -j$(JOBS)
 
-build: native win32
+win64: deps
+	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN64) -j$(JOBS)
+
+build: native win32 win64
 
 test-native: native
 	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
@@ -26,7 +33,15 @@ test-native: native
 test-wine: win32
 	cd $(WIN32) && ctest --output-on-failure
 
-test: test-native test-wine
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DQVR_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(FUZZ) -j$(JOBS)
+
+# Each target runs for a bounded time on a scratch copy of its corpus.
+test-fuzz: fuzz
+	@tools/run-fuzz.sh $(FUZZ) $(FUZZ_SECONDS) command_line inf_reader
+
+test: test-native test-wine test-fuzz
 
 demo: win32
 	@tools/demo.sh
