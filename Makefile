@@ -3,10 +3,11 @@ NATIVE := build/native
 WIN32 := build/win32
 WIN64 := build/win64
 FUZZ := build/fuzz
+BENCH := build/bench
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build native win32 win64 fuzz test test-native test-wine test-fuzz demo clean
+.PHONY: all deps build native win32 win64 fuzz test test-native test-wine test-fuzz bench demo clean
 
 all: build
 
@@ -40,6 +41,12 @@ fuzz: deps
 # Each target runs for a bounded time on a scratch copy of its corpus.
 test-fuzz: fuzz
 	@tools/run-fuzz.sh $(FUZZ) $(FUZZ_SECONDS) command_line inf_reader
+
+# Benchmarks print their figures; they are not part of the tests.
+bench: deps
+	@cmake -S . -B $(BENCH) -DQVR_BENCH=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BENCH) -j$(JOBS)
+	@for b in $(BENCH)/*_bench; do echo "== $$b"; $$b; done
 
 test: test-native test-wine test-fuzz
 
