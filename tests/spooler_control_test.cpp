@@ -135,3 +135,17 @@ TEST(ControlSpooler, InteractiveRunWritesNoLogButTheDebuggerStillHearsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ControlSpooler, StopTakingTwoSecondsUsesAtMost45Queries) {
+  SpoolerRun run;
+  run.machine.services.spooler().pendingQueries = 0;
+  run.machine.services.spooler().pendingMillis = 2000;
+  run.Control(0);
+  EXPECT_EQ(run.result, 1);
+  EXPECT_LE(run.machine.services.spooler().queries, 45);
+  EXPECT_GE(run.machine.services.spooler().queries, 40);
+}
+
+}  // namespace
