@@ -31,7 +31,7 @@ build: native win32 win64
 test-native: native
 	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
 
-test-wine: win32
+test-wine: native win32
 	cd $(WIN32) && ctest --output-on-failure
 
 fuzz: deps
