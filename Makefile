@@ -7,7 +7,7 @@ BENCH := build/bench
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build native win32 win64 fuzz test test-native test-wine test-fuzz bench demo clean
+.PHONY: all deps build native win32 win64 fuzz test test-native test-wine test-fuzz bench dist test-dist demo clean
 
 all: build
 
@@ -48,7 +48,13 @@ bench: deps
 	@cmake --build $(BENCH) -j$(JOBS)
 	@for b in $(BENCH)/*_bench; do echo "== $$b"; $$b; done
 
-test: test-native test-wine test-fuzz
+dist: win32 win64
+	@tools/dist.sh
+
+test-dist: dist
+	@python3 tests/dist/check_dist.py dist/qvrsetup-$$(cat build/win32/version.txt).zip
+
+test: test-native test-wine test-fuzz test-dist
 
 demo: win32
 	@tools/demo.sh
