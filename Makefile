@@ -7,7 +7,7 @@ BENCH := build/bench
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build native win32 win64 fuzz test test-native test-wine test-fuzz bench dist test-dist demo clean
+.PHONY: all deps build native win32 win64 fuzz test test-native test-wine test-fuzz bench dist test-dist demo demo-install clean
 
 all: build
 
@@ -57,7 +57,10 @@ test-dist: dist
 test: test-native test-wine test-fuzz test-dist
 
 demo: win32
-	@tools/demo.sh
+	@tools/demo.sh update
+
+demo-install: win32
+	@tools/demo.sh install
 
 clean:
 	rm -rf build dist
