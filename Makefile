@@ -31,8 +31,9 @@ build: native win32 win64
 test-native: native
 	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
 
-test-wine: native win32
+test-wine: native win32 win64
 	cd $(WIN32) && ctest --output-on-failure
+	cd $(WIN64) && ctest --output-on-failure
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DQVR_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
