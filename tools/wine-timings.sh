@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Times the real program under Wine on the demo machine (tools/demo.sh makes
+# it) and prints the figures:
+#  - the dialog's initialisation on an INF of 10,000 models (started with a
+#    printer name that matches nothing, so it ends right after initialising);
+#  - an unattended Update and an unattended Install, with their CPU time;
+#  - a trivial Windows program in the same prefix, for the fixed Wine cost.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+[ -f build/demo/machine/system.reg ] || tools/demo.sh install >/dev/null
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY || true
+prefix=$PWD/build/timings
+export WINEPREFIX=$prefix
+
+fresh() {
+  wineserver -k 2>/dev/null || true
+  timeout 30 wineserver -w 2>/dev/null || true
+  rm -rf "$prefix"
+  cp -a build/demo/machine "$prefix"
+  pkg=$prefix/drive_c/pkg
+  mkdir -p "$pkg"
+  cp packages/sample/setup.inf packages/sample/qvrmon.dll build/win32/qvrsetup.exe "$pkg/"
+  cp build/win32/KillLogoTestingWarnings.exe "$pkg/"
+  timeout 60 wine net start spooler >/dev/null 2>&1
+  # A warm start, so that the figures leave out the prefix's first process.
+  (cd "$pkg" && timeout 60 wine KillLogoTestingWarnings.exe //NOLOGO)
+}
+
+# timed LABEL COMMAND... : prints wall and CPU seconds of one run (the
+# program and the processes it waits for; not the Wine server).
+timed() {
+  local label=$1
+  shift
+  local out TIMEFORMAT='%R %U %S'
+  out=$( { time "$@" >/dev/null 2>&1; } 2>&1 | tail -n 1)
+  read -r wall user sys <<<"$out"
+  cpu=$(echo "$user + $sys" | bc)
+  printf '%-44s wall %6.2f s  cpu %5.2f s (%4.1f%% of wall)\n' "$label" "$wall" "$cpu" \
+    "$(echo "100 * $cpu / $wall" | bc -l)"
+  last_wall=$wall
+}
+
+fresh
+python3 - "$pkg" <<'PY'
+import sys
+def write(path, shared):
+    lines = ['[Version]', 'Signature="$Windows NT$"', 'Class=Printer',
+             'DriverVer=06/01/2024,1.2.3.5', '[Manufacturer]', 'QVR', '[QVR]']
+    section = lambda i: 'QVRS' if shared else 'QVR%d' % i
+    lines += ['"QVR %d" = %s, LPTENUM\\Kalbrix_ABQVR%d, QVR %d' % (i, section(i), i, i)
+              for i in range(10000)]
+    for name in sorted({section(i) for i in range(10000)}):
+        lines += ['[%s]' % name, 'DataSection=QVRDATA']
+    lines += ['[QVRDATA]', 'LanguageMonitor="QVR Monitor,qvrmon.dll"']
+    open(path, 'w', newline='\r\n').write('\n'.join(lines) + '\n')
+write(sys.argv[1] + '/big.inf', False)
+write(sys.argv[1] + '/shared.inf', True)
+PY
+cd "$pkg"
+timed "trivial program (fixed Wine cost)" wine KillLogoTestingWarnings.exe //NOLOGO
+trivial=$last_wall
+timed "dialog initialisation, 10,000 models" wine qvrsetup.exe big.inf Nothing
+# Wine's Setup API finds a section by a linear search, so 10,000 install
+# sections cost far more than 10,000 models that share one.
+timed "  the same, one shared install section" wine qvrsetup.exe shared.inf Nothing
+timed "dialog initialisation, sample INF (4 models)" wine qvrsetup.exe setup.inf Nothing
+cd - >/dev/null
+
+fresh
+cd "$pkg"
+timed "unattended Update (includes the 3 s pause)" wine qvrsetup.exe setup.inf "QVR 3417" SILENT
+echo "  overhead beyond the trivial program and the 3 s pause: $(echo "$last_wall - $trivial - 3" | bc) s"
+cd - >/dev/null
+
+fresh
+cd "$pkg"
+timed "unattended Install" wine qvrsetup.exe setup.inf HP
+echo "  overhead beyond the trivial program: $(echo "$last_wall - $trivial" | bc) s"
+cd - >/dev/null
+
+wineserver -k 2>/dev/null || true
+timeout 30 wineserver -w 2>/dev/null || true
+rm -rf "$prefix"
