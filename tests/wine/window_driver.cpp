@@ -156,11 +156,11 @@ std::string DescribeWindows(DWORD pid) {
 
 std::string WindowText(HWND window) {
   DWORD_PTR length = 0;
-  if (!SendTimed(window, WM_GETTEXTLENGTH, 0, 0, &length)) return "<no answer>";
+  if (!SendTimed(window, WM_GETTEXTLENGTH, 0, 0, &length)) return kNoAnswer;
   std::string text(length + 1, '\0');
   DWORD_PTR copied = 0;
   if (!SendTimed(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &copied))
-    return "<no answer>";
+    return kNoAnswer;
   text.resize(copied);
   return text;
 }
@@ -236,6 +236,62 @@ bool PressButton(HWND dialog, int id) {
   HWND button = ::GetDlgItem(dialog, id);
   return button != nullptr && ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                                              reinterpret_cast<LPARAM>(button));
+}
+
+namespace {
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
+  char className[16] = {};
+  ::GetClassNameA(child, className, sizeof className);
+  if (::lstrcmpiA(className, "Static") != 0) return TRUE;
+  std::string text = WindowText(child);
+  if (text.empty()) return TRUE;  // the icon, which is a static too
+  auto* texts = reinterpret_cast<std::string*>(param);
+  if (!texts->empty()) *texts += " ";
+  *texts += text;
+  return TRUE;
+}
+
+// The message text of a message box: its text static. Windows gives that
+// static the ID 0xFFFF and Wine another one, so it is found by its class.
+std::string MessageBoxText(HWND box) {
+  std::string text;
+  ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+}  // namespace
+
+int AnswerMessageBoxes(DWORD pid, HWND dialog, std::vector<std::string>* texts) {
+  int answered = 0;
+  for (HWND box : VisibleWindows(pid)) {
+    if (box == dialog) continue;
+    texts->push_back(WindowText(box) + ": " + MessageBoxText(box));
+    // An OK-only box ends on IDOK; one without that button still closes.
+    if (::GetDlgItem(box, IDOK) != nullptr)
+      PressButton(box, IDOK);
+    else
+      ::PostMessageA(box, WM_CLOSE, 0, 0);
+    WaitUntilGone(box);
+    ++answered;
+  }
+  return answered;
+}
+
+bool WaitForProcedureEnd(DWORD pid, HWND dialog, int id, const std::string& text,
+                         std::vector<std::string>* boxTexts, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    int answered = AnswerMessageBoxes(pid, dialog, boxTexts);
+    // A dialog that answers WM_NULL is back in its message loop. While a
+    // box is open the box's loop answers for it, hence no box may be open.
+    DWORD_PTR ignored = 0;
+    if (answered == 0 && ControlText(dialog, id) == text &&
+        SendTimed(dialog, WM_NULL, 0, 0, &ignored) && VisibleWindows(pid).size() == 1)
+      return true;
+    if (::GetTickCount() - start > timeoutMs) return false;
+    ::Sleep(kPollMs);
+  }
 }
 
 std::optional<std::vector<DWORD>> IconPixels(HICON icon) {

@@ -62,6 +62,9 @@ bool WaitUntilGone(HWND window, DWORD timeoutMs = kWaitMs);
 // One line naming the process's visible windows, for failure messages.
 std::string DescribeWindows(DWORD pid);
 
+// What WindowText gives for a window that doesn't answer (or is going).
+constexpr char kNoAnswer[] = "<no answer>";
+
 // Window text of `window`, or of control `id` of `dialog`.
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int id);
@@ -90,6 +93,18 @@ HICON StaticIcon(HWND dialog, int id);
 // WM_COMMAND/BN_CLICKED from the button. Posted, so a handler that opens a
 // modal window of its own does not block the caller.
 bool PressButton(HWND dialog, int id);
+
+// Answers every message box that process `pid` shows besides `dialog` with
+// OK, as a user who reads it does, and appends "caption: text" of each to
+// `texts`. Returns how many it answered.
+int AnswerMessageBoxes(DWORD pid, HWND dialog, std::vector<std::string>* texts);
+
+// Waits until a procedure that a posted click started in `dialog` is over:
+// control `id` shows `text`, no message box is open, and the dialog takes
+// messages again (so the handler has returned). Message boxes that come up
+// meanwhile are answered with OK and recorded as by AnswerMessageBoxes.
+bool WaitForProcedureEnd(DWORD pid, HWND dialog, int id, const std::string& text,
+                         std::vector<std::string>* boxTexts, DWORD timeoutMs = kWaitMs);
 
 // The pixels of an icon (colour picture, then mask, 32 bits each), for
 // telling icons apart by what they show rather than by handle. Empty when

@@ -4,10 +4,16 @@
 #   wine_prefix.sh prepare ROOT
 #       Makes the template prefix ROOT/template: 32-bit, no Mono or Gecko,
 #       Wine's null graphics driver (no X server needed).
-#   wine_prefix.sh run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE
+#   wine_prefix.sh run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE [OPTION]...
 #       Copies the template to a fresh prefix, puts both programs into
 #       C:\qvr, and runs case CASE of qvr_e2e.exe with its scratch folder
 #       in C:\pkg. Exits with the case's result. The copy is removed after.
+#       The options make the machine the case expects, before it starts:
+#         --program FILE   copies FILE into C:\qvr too, for the case to use
+#         --registry FILE  imports the registry file FILE (printers, driver
+#                          records); may be given more than once
+#         --spooler        starts the print spooler (net start spooler),
+#                          after the imports
 set -eu
 
 export WINEARCH=win32
@@ -71,6 +77,32 @@ run() {
   case_name=$2
   setup_exe=$3
   e2e_exe=$4
+  shift 4
+  # Newline-separated lists, so that file names with blanks survive.
+  programs=
+  registry_files=
+  start_spooler=no
+  while [ $# -gt 0 ]; do
+    case $1 in
+      --program | --registry)
+        [ $# -ge 2 ] || die "$1 needs a file"
+        [ -f "$2" ] || die "$1 $2: no such file"
+        if [ "$1" = --program ]; then
+          programs="$programs$2
+"
+        else
+          registry_files="$registry_files$2
+"
+        fi
+        shift 2
+        ;;
+      --spooler)
+        start_spooler=yes
+        shift
+        ;;
+      *) die "unknown option $1" ;;
+    esac
+  done
   template=$root/template
   [ -f "$template/system.reg" ] || die "no template prefix in $root (run prepare first)"
   prefix=$root/run-$case_name
@@ -84,6 +116,11 @@ run() {
   mkdir -p "$prefix/drive_c/qvr" "$prefix/drive_c/pkg"
   cp "$setup_exe" "$prefix/drive_c/qvr/qvrsetup.exe"
   cp "$e2e_exe" "$prefix/drive_c/qvr/qvr_e2e.exe"
+  while IFS= read -r program; do
+    [ -z "$program" ] || cp "$program" "$prefix/drive_c/qvr/"
+  done <<LIST
+$programs
+LIST
   t1=$(now_ms)
 
   # Start the prefix once before the case: the server, services.exe and the
@@ -98,27 +135,46 @@ run() {
     die "qvr_e2e.exe has no case $case_name"
   t2=$(now_ms)
 
+  # The machine the case finds. Wine's winspool lists the printers of the
+  # registry as they stand: without CUPS it adds none and drops none.
+  count=0
+  while IFS= read -r file; do
+    [ -n "$file" ] || continue
+    count=$((count + 1))
+    cp "$file" "$prefix/drive_c/qvr/import-$count.reg"
+    timeout 60 wine reg import "C:\\qvr\\import-$count.reg" >/dev/null 2>&1 ||
+      die "could not import $file into $prefix"
+  done <<LIST
+$registry_files
+LIST
+  if [ "$start_spooler" = yes ]; then
+    timeout 60 wine net start spooler >/dev/null 2>&1 || die "net start spooler failed in $prefix"
+  fi
+  t3=$(now_ms)
+
   status=0
   QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
     timeout -k 5 "$CASE_TIMEOUT" wine 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name" \
     --gtest_color=no || status=$?
-  t3=$(now_ms)
+  t4=$(now_ms)
   if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
     echo "wine_prefix.sh: $case_name did not finish within ${CASE_TIMEOUT} s" >&2
   fi
   stop_server
   rm -rf "$prefix"
   trap - EXIT
-  t4=$(now_ms)
-  echo "times (ms): copy $((t1 - t0)), wine start $((t2 - t1)), case $((t3 - t2)), clean-up $((t4 - t3))"
+  t5=$(now_ms)
+  echo "times (ms): copy $((t1 - t0)), wine start $((t2 - t1)), machine setup $((t3 - t2))," \
+    "case $((t4 - t3)), clean-up $((t5 - t4))"
   exit "$status"
 }
 
-[ $# -ge 1 ] || die "usage: $0 prepare ROOT | run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE"
+usage="usage: $0 prepare ROOT | run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE [OPTION]..."
+[ $# -ge 1 ] || die "$usage"
 command=$1
 shift
 case $command in
-  prepare) [ $# -eq 1 ] || die "usage: $0 prepare ROOT"; prepare "$@" ;;
-  run) [ $# -eq 4 ] || die "usage: $0 run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE"; run "$@" ;;
+  prepare) [ $# -eq 1 ] || die "$usage"; prepare "$@" ;;
+  run) [ $# -ge 4 ] || die "$usage"; run "$@" ;;
   *) die "unknown command $command" ;;
 esac
