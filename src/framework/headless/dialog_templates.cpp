@@ -40,7 +40,7 @@ std::vector<DialogTemplate> BuildTemplates() {
            kChild | BS_GROUPBOX, 0},
           {IDC_MODELS, "ListBox", "", 14, 42, 115, 52, kModelList, 0},
           {IDC_INSTALLED, "ListBox", "", 14, 123, 114, 40, kPrinterList, 0},
-          {IDC_DRIVERVER, "Edit", "", 15, 17, 219, 12, kReadOnlyEdit | ES_LEFT, 0},
+          {IDC_DRIVERVER, "Edit", "", 15, 17, 198, 12, kReadOnlyEdit | ES_LEFT, 0},
           {IDC_DRIVER_VERSIONS, "ListBox", "", 137, 123, 100, 40, kPrinterList, 0},
           {IDC_STATUS, "Static", "Static", 215, 17, 98, 15, kChild | SS_CENTER | WS_GROUP, 0},
           {IDC_RESULT, "Static", "Static", 7, 174, 233, 25, kChild | SS_LEFT | WS_GROUP, 0},
