@@ -7,7 +7,7 @@ BENCH := build/bench
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build native win32 win64 fuzz test test-native test-wine test-fuzz bench dist test-dist demo demo-install wine-timings clean
+.PHONY: all deps build native win32 win64 fuzz test test-native test-wine test-fuzz bench dist test-dist demo demo-install wine-timings screenshots clean
 
 all: build
 
@@ -48,6 +48,10 @@ bench: deps
 	@cmake -S . -B $(BENCH) -DQVR_BENCH=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BENCH) -j$(JOBS)
 	@for b in $(BENCH)/*_bench; do echo "== $$b"; $$b; done
+
+# Pictures of the real dialogs under Wine on Xvfb, into docs/screenshots.
+screenshots: win32
+	@tools/screenshots.sh
 
 # The real program's timings under Wine.
 wine-timings: win32

@@ -55,23 +55,30 @@ bool FileExists(const std::string& path) {
 void Settle(HWND window) {
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-  ::RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
   ::Sleep(700);
 }
 
+// Puts `window` on top and makes it the foreground window. The foreground
+// first goes to the desktop and then to the window: on an X server without
+// a window manager Wine makes the first window of a program the foreground
+// window but draws its caption inactive (grey), and only a real change of
+// the foreground draws it active.
 void BringToFront(HWND window) {
   ::ShowWindow(window, SW_SHOWNORMAL);
   ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-  ::SetForegroundWindow(window);
-  ::SetActiveWindow(window);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ::SetForegroundWindow(::GetDesktopWindow());
+    Settle(window);
+    ::SetForegroundWindow(window);
+    Settle(window);
+    if (::GetForegroundWindow() == window) return;
+  }
+  Fail("could not bring the window to the foreground");
 }
 
 // Asks for the picture `name` of `window` and waits until it is taken.
 bool Snap(HWND window, const char* name) {
   BringToFront(window);
-  Settle(window);
   RECT rect{};
   if (!::GetWindowRect(window, &rect)) {
     Fail(std::string("no window to snap for ") + name);
