@@ -1,4 +1,5 @@
 # The two commands: `make demo` and `make test`.
+MAKEFLAGS += --no-print-directory
 NATIVE := build/native
 WIN32 := build/win32
 WIN64 := build/win64
@@ -54,7 +55,7 @@ screenshots: win32
 	@tools/screenshots.sh
 
 # The real program's timings under Wine.
-wine-timings: win32
+wine-timings: win32 win64
 	@tools/wine-timings.sh
 
 dist: win32 win64
@@ -65,10 +66,10 @@ test-dist: dist
 
 test: test-native test-wine test-fuzz test-dist
 
-demo: win32
+demo: win32 win64
 	@tools/demo.sh update
 
-demo-install: win32
+demo-install: win32 win64
 	@tools/demo.sh install
 
 clean:

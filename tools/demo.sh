@@ -9,16 +9,28 @@
 #
 # The machine is made once under build/demo and copied afresh for every run,
 # so each run starts from the same state and prints the same.
+#
+# It runs the 32-bit build, the one that scripts call. On a machine that
+# runs no 32-bit code it runs the 64-bit build (qvrsetup64.exe) on a 64-bit
+# machine instead; the output says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-update}
-root=build/demo
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY || true
+. tools/wine-env.sh
+if runs_32bit_code; then
+  use_wine_arch win32
+  build=build/win32 program=qvrsetup.exe
+else
+  use_wine_arch win64
+  build=build/win64 program=qvrsetup64.exe
+fi
+root=build/demo/$WINEARCH
 machine=$root/machine
 prefix=$root/run
-tool=build/win32/KillLogoTestingWarnings.exe
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY || true
+tool=$build/KillLogoTestingWarnings.exe
 
 stop_wine() {
   WINEPREFIX=$1 wineserver -k 2>/dev/null || true
@@ -30,10 +42,10 @@ if [ ! -f "$machine/system.reg" ] || [ packages/sample/machine.reg -nt "$machine
   rm -rf "$machine"
   mkdir -p "$root"
   export WINEPREFIX=$PWD/$machine
-  timeout 240 wineboot -i >/dev/null 2>&1
-  timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  timeout 240 "$WINE" wineboot.exe -i >/dev/null 2>&1
+  timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
   cp packages/sample/machine.reg "$machine/drive_c/machine.reg"
-  timeout 60 wine reg import 'C:\machine.reg' >/dev/null 2>&1
+  timeout 60 "$WINE" reg import 'C:\machine.reg' >/dev/null 2>&1
   cp packages/sample/qvrmon.dll "$machine/drive_c/windows/system32/qvrmon.dll"
   timeout 60 wineserver -w
 fi
@@ -45,9 +57,10 @@ export WINEPREFIX=$PWD/$prefix
 trap 'stop_wine "$WINEPREFIX"' EXIT
 pkg=$prefix/drive_c/pkg
 mkdir -p "$pkg"
-cp packages/sample/setup.inf packages/sample/qvrmon.dll build/win32/qvrsetup.exe "$pkg/"
+cp packages/sample/setup.inf packages/sample/qvrmon.dll "$pkg/"
+cp "$build/qvrsetup.exe" "$pkg/$program"
 cp "$tool" "$pkg/KillLogoTestingWarnings.exe"
-timeout 60 wine net start spooler >/dev/null 2>&1
+timeout 60 "$WINE" net start spooler >/dev/null 2>&1
 
 case $what in
   update) args=(setup.inf "QVR 3417" SILENT) shown='setup.inf "QVR 3417" SILENT' ;;
@@ -56,15 +69,18 @@ case $what in
 esac
 
 echo
+if [ "$WINEARCH" = win64 ]; then
+  echo "This machine runs no 32-bit code, so the demo runs the 64-bit build on 64-bit Windows."
+fi
 echo "Machine: printers \"QVR 3417 Front\" (driver 1.2.3.4) and \"HP LaserJet\";"
 echo "         C:\\windows\\system32\\qvrmon.dll present; spooler running."
-echo "Package: C:\\pkg holds setup.inf, qvrmon.dll, qvrsetup.exe, KillLogoTestingWarnings.exe."
+echo "Package: C:\\pkg holds setup.inf, qvrmon.dll, $program, KillLogoTestingWarnings.exe."
 echo
-echo "C:\\pkg> qvrsetup.exe $shown"
+echo "C:\\pkg> $program $shown"
 status=0
-(cd "$pkg" && timeout 180 wine qvrsetup.exe "${args[@]}") || status=$?
+(cd "$pkg" && timeout 180 "$WINE" "$program" "${args[@]}") || status=$?
 # Asked at once: when the last program ends, Wine ends its services too.
-state=$(timeout 30 wine sc query spooler 2>/dev/null | tr -d '\r' | grep -o 'STATE.*' | tr -s ' ' || true)
+state=$(timeout 30 "$WINE" sc query spooler 2>/dev/null | tr -d '\r' | grep -o 'STATE.*' | tr -s ' ' || true)
 
 echo
 echo "---- QVR_Download.txt ----"

@@ -39,6 +39,8 @@ done
 for tool in Xvfb import wine wineserver; do
   command -v "$tool" >/dev/null || die "$tool is not installed"
 done
+. tools/wine-env.sh
+runs_32bit_code || die "this machine runs no 32-bit code, and the pictures are of the 32-bit program"
 
 xvfb_pid=
 stop_wine() {

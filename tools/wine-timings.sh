@@ -7,9 +7,20 @@
 #  - a trivial Windows program in the same prefix, for the fixed Wine cost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-[ -f build/demo/machine/system.reg ] || tools/demo.sh install >/dev/null
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY || true
+# The build that the demo runs: the 32-bit one where this machine runs it.
+. tools/wine-env.sh
+if runs_32bit_code; then
+  use_wine_arch win32
+  build=build/win32
+else
+  use_wine_arch win64
+  build=build/win64
+fi
+echo "The $build program in a $WINEARCH prefix:"
+machine=build/demo/$WINEARCH/machine
+[ -f $machine/system.reg ] || tools/demo.sh install >/dev/null
 prefix=$PWD/build/timings
 export WINEPREFIX=$prefix
 
@@ -17,14 +28,14 @@ fresh() {
   wineserver -k 2>/dev/null || true
   timeout 30 wineserver -w 2>/dev/null || true
   rm -rf "$prefix"
-  cp -a build/demo/machine "$prefix"
+  cp -a $machine "$prefix"
   pkg=$prefix/drive_c/pkg
   mkdir -p "$pkg"
-  cp packages/sample/setup.inf packages/sample/qvrmon.dll build/win32/qvrsetup.exe "$pkg/"
-  cp build/win32/KillLogoTestingWarnings.exe "$pkg/"
-  timeout 60 wine net start spooler >/dev/null 2>&1
+  cp packages/sample/setup.inf packages/sample/qvrmon.dll $build/qvrsetup.exe "$pkg/"
+  cp $build/KillLogoTestingWarnings.exe "$pkg/"
+  timeout 60 "$WINE" net start spooler >/dev/null 2>&1
   # A warm start, so that the figures leave out the prefix's first process.
-  (cd "$pkg" && timeout 60 wine KillLogoTestingWarnings.exe //NOLOGO)
+  (cd "$pkg" && timeout 60 "$WINE" KillLogoTestingWarnings.exe //NOLOGO)
 }
 
 # timed LABEL COMMAND... : prints wall and CPU seconds of one run (the
@@ -58,24 +69,24 @@ write(sys.argv[1] + '/big.inf', False)
 write(sys.argv[1] + '/shared.inf', True)
 PY
 cd "$pkg"
-timed "trivial program (fixed Wine cost)" wine KillLogoTestingWarnings.exe //NOLOGO
+timed "trivial program (fixed Wine cost)" "$WINE" KillLogoTestingWarnings.exe //NOLOGO
 trivial=$last_wall
-timed "dialog initialisation, 10,000 models" wine qvrsetup.exe big.inf Nothing
+timed "dialog initialisation, 10,000 models" "$WINE" qvrsetup.exe big.inf Nothing
 # Wine's Setup API finds a section by a linear search, so 10,000 install
 # sections cost far more than 10,000 models that share one.
-timed "  the same, one shared install section" wine qvrsetup.exe shared.inf Nothing
-timed "dialog initialisation, sample INF (4 models)" wine qvrsetup.exe setup.inf Nothing
+timed "  the same, one shared install section" "$WINE" qvrsetup.exe shared.inf Nothing
+timed "dialog initialisation, sample INF (4 models)" "$WINE" qvrsetup.exe setup.inf Nothing
 cd - >/dev/null
 
 fresh
 cd "$pkg"
-timed "unattended Update (includes the 3 s pause)" wine qvrsetup.exe setup.inf "QVR 3417" SILENT
+timed "unattended Update (includes the 3 s pause)" "$WINE" qvrsetup.exe setup.inf "QVR 3417" SILENT
 echo "  overhead beyond the trivial program and the 3 s pause: $(echo "$last_wall - $trivial - 3" | bc) s"
 cd - >/dev/null
 
 fresh
 cd "$pkg"
-timed "unattended Install" wine qvrsetup.exe setup.inf HP
+timed "unattended Install" "$WINE" qvrsetup.exe setup.inf HP
 echo "  overhead beyond the trivial program: $(echo "$last_wall - $trivial" | bc) s"
 cd - >/dev/null
 

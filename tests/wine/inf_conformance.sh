@@ -12,10 +12,12 @@
 # check too, so that the table cannot go stale.
 set -eu
 
-export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY || true
+. "$(dirname "$0")/../../tools/wine-env.sh"
+use_wine_arch "${WINEARCH:-win32}"
+if [ "$WINEARCH" = win32 ]; then skip_without_32bit_code; fi
 
 die() {
   echo "inf_conformance.sh: $*" >&2
@@ -120,7 +122,7 @@ status=0
 [ "$status" -eq 0 ] || die "the native dump failed with status $status"
 t1=$(now_ms)
 # shellcheck disable=SC2086 # the paths hold no blanks
-timeout -k 5 120 wine 'C:\qvr\inf_dump.exe' Printer $windows_paths >"$work/wine.raw" 2>"$work/wine.err" ||
+timeout -k 5 120 "$WINE" 'C:\qvr\inf_dump.exe' Printer $windows_paths >"$work/wine.raw" 2>"$work/wine.err" ||
   { cat "$work/wine.err" >&2; die "inf_dump.exe failed under Wine"; }
 t2=$(now_ms)
 tr -d '\r' <"$work/wine.raw" >"$work/wine.txt"

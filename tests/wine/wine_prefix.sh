@@ -2,8 +2,9 @@
 # Runs the end-to-end cases under Wine, each in a Wine prefix of its own.
 #
 #   wine_prefix.sh prepare ROOT
-#       Makes the template prefix ROOT/template: 32-bit, no Mono or Gecko,
-#       Wine's null graphics driver (no X server needed).
+#       Makes the template prefix ROOT/template: of the kind in WINEARCH
+#       (win32 unless set), no Mono or Gecko, Wine's null graphics driver
+#       (no X server needed).
 #   wine_prefix.sh run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE [OPTION]...
 #       Copies the template to a fresh prefix, puts both programs into
 #       C:\qvr, and runs case CASE of qvr_e2e.exe with its scratch folder
@@ -16,11 +17,12 @@
 #                          after the imports
 set -eu
 
-export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
 # Empty overrides disable the two, so wineboot asks for neither download.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY || true
+. "$(dirname "$0")/../../tools/wine-env.sh"
+use_wine_arch "${WINEARCH:-win32}"
 
 # Bounds for the Wine commands, so that no step can hang a test run.
 BOOT_TIMEOUT=240
@@ -62,14 +64,32 @@ prepare() {
   rm -rf "$template"
   mkdir -p "$root"
   start=$(now_ms)
-  timeout "$BOOT_TIMEOUT" wineboot -i >/dev/null 2>&1 || die "wineboot -i failed in $template"
-  timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
+  timeout "$BOOT_TIMEOUT" "$WINE" wineboot.exe -i >/dev/null 2>&1 || die "wineboot -i failed in $template"
+  timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
     die "could not select the null graphics driver"
   # The server writes the registry to disk when it ends; the copies must
   # start from the finished files.
   timeout 60 wineserver -w || die "the template's wineserver did not end"
   grep -q '"Graphics"="null"' "$template/user.reg" || die "null driver not in $template/user.reg"
   echo "template prefix ready in $(($(now_ms) - start)) ms: $template"
+}
+
+# Starts the print spooler, trying again when net fails before the
+# service has run (seen once in many runs under Wine); says so when it did.
+start_spooler() {
+  for attempt in 1 2 3; do
+    if output=$(timeout 60 "$WINE" net start spooler 2>&1); then
+      [ "$attempt" -eq 1 ] || echo "wine_prefix.sh: the spooler started at attempt $attempt" >&2
+      return 0
+    fi
+    if timeout 30 "$WINE" sc query spooler 2>/dev/null | grep -q RUNNING; then
+      echo "wine_prefix.sh: net start spooler failed, yet the spooler runs" >&2
+      return 0
+    fi
+    sleep 1
+  done
+  printf '%s\n' "$output" | tr -d '\r' >&2
+  return 1
 }
 
 run() {
@@ -129,7 +149,7 @@ LIST
   # Listing the cases also catches a name that selects none, which GoogleTest
   # would count as passed.
   wineserver -p
-  cases=$(timeout 60 wine 'C:\qvr\qvr_e2e.exe' --gtest_list_tests 2>/dev/null) ||
+  cases=$(timeout 60 "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_list_tests 2>/dev/null) ||
     die "Wine could not start qvr_e2e.exe in $prefix"
   printf '%s\n' "$cases" | tr -d '\r' | grep -qx "  $case_name" ||
     die "qvr_e2e.exe has no case $case_name"
@@ -142,19 +162,19 @@ LIST
     [ -n "$file" ] || continue
     count=$((count + 1))
     cp "$file" "$prefix/drive_c/qvr/import-$count.reg"
-    timeout 60 wine reg import "C:\\qvr\\import-$count.reg" >/dev/null 2>&1 ||
+    timeout 60 "$WINE" reg import "C:\\qvr\\import-$count.reg" >/dev/null 2>&1 ||
       die "could not import $file into $prefix"
   done <<LIST
 $registry_files
 LIST
   if [ "$start_spooler" = yes ]; then
-    timeout 60 wine net start spooler >/dev/null 2>&1 || die "net start spooler failed in $prefix"
+    start_spooler || die "net start spooler failed in $prefix"
   fi
   t3=$(now_ms)
 
   status=0
   QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
-    timeout -k 5 "$CASE_TIMEOUT" wine 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name" \
+    timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name" \
     --gtest_color=no || status=$?
   t4=$(now_ms)
   if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
@@ -168,6 +188,8 @@ LIST
     "case $((t4 - t3)), clean-up $((t5 - t4))"
   exit "$status"
 }
+
+if [ "$WINEARCH" = win32 ]; then skip_without_32bit_code; fi
 
 usage="usage: $0 prepare ROOT | run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE [OPTION]..."
 [ $# -ge 1 ] || die "$usage"

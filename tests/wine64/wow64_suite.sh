@@ -11,8 +11,10 @@ root=$1
 exe32=$2
 exe64=$3
 tool=$4
-export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY || true
+. "$here/../../tools/wine-env.sh"
+use_wine_arch win64
 sample=$here/../../packages/sample
 
 passed=0
@@ -39,10 +41,10 @@ if [ ! -f "$template/system.reg" ]; then
   rm -rf "$template"
   mkdir -p "$root"
   export WINEPREFIX=$template
-  timeout 300 wineboot -i >/dev/null 2>&1
-  timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  timeout 300 "$WINE" wineboot.exe -i >/dev/null 2>&1
+  timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
   cp "$here/machine.reg" "$template/drive_c/machine.reg"
-  timeout 60 wine reg import 'C:\machine.reg' >/dev/null 2>&1
+  timeout 60 "$WINE" reg import 'C:\machine.reg' >/dev/null 2>&1
   timeout 60 wineserver -w
 fi
 
@@ -64,10 +66,10 @@ run_case() {
   cp "$sample/qvrmon.dll" "$prefix/drive_c/windows/system32/qvrmon.dll"
   local pair
   for pair in "$@"; do cp "${pair%%=*}" "$pkg/${pair#*=}"; done
-  timeout 60 wine net start spooler >/dev/null 2>&1
+  timeout 60 "$WINE" net start spooler >/dev/null 2>&1
   status=0
-  (cd "$pkg" && timeout 180 wine qvrsetup.exe setup.inf "QVR 3417" SILENT) || status=$?
-  spooler=$(timeout 30 wine sc query spooler 2>/dev/null | tr -d '\r' | grep -o 'RUNNING' || true)
+  (cd "$pkg" && timeout 180 "$WINE" qvrsetup.exe setup.inf "QVR 3417" SILENT) || status=$?
+  spooler=$(timeout 30 "$WINE" sc query spooler 2>/dev/null | tr -d '\r' | grep -o 'RUNNING' || true)
   log=$(tr -d '\r' <"$pkg/QVR_Download.txt" 2>/dev/null || echo "<no log>")
   stop_wine
 }
@@ -89,6 +91,15 @@ check "64-bit: monitor gone from the 64-bit system32" test ! -e "$prefix/drive_c
 check "64-bit: spooler running again" test "$spooler" = RUNNING
 log64=$log
 status64=$status
+
+# The rest needs the 32-bit program. Where the machine cannot run it, the
+# suite ends as skipped, unless the 64-bit checks failed.
+if ! runs_32bit_code; then
+  rm -rf "$root"/run-*
+  echo "wow64: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ] || exit 1
+  skip_without_32bit_code
+fi
 
 # The 32-bit program with the 64-bit one beside it hands over.
 run_case handover "$exe32=qvrsetup.exe" "$exe64=qvrsetup64.exe"

@@ -1,0 +1,44 @@
+# Sourced by every script that runs Wine.
+#
+# use_wine_arch ARCH exports WINEARCH=ARCH (win32 or win64) and sets WINE
+# to the loader that suits that kind of prefix. Debian's `wine`
+# command always takes the 32-bit loader when wine32 is installed, and a
+# kernel without IA-32 emulation refuses to execute that loader at all
+# (execve gives ENOEXEC). A win64 prefix needs only the 64-bit loader, so
+# there WINE names it directly; WINELOADER lets it hand 32-bit programs to
+# its 32-bit partner wherever the kernel runs them.
+#
+# Call "$WINE" where a script would call wine, and "$WINE" wineboot.exe
+# where it would call wineboot. wineserver needs no such care.
+
+WINE_LOADER_DIR=${WINE_LOADER_DIR:-/usr/lib/wine}
+
+use_wine_arch() {
+  export WINEARCH="$1"
+  if [ "$1" = win64 ]; then
+    WINE=$WINE_LOADER_DIR/wine64
+    export WINELOADER="$WINE"
+  else
+    WINE=wine
+    unset WINELOADER
+  fi
+}
+
+# CTest counts a test that exits with this status as skipped.
+SKIPPED=77
+
+# True when this machine runs 32-bit programs under Wine.
+runs_32bit_code() {
+  "$WINE_LOADER_DIR/wine" --version >/dev/null 2>&1
+}
+
+# Ends the calling test as skipped, with the reason, where this machine
+# cannot run 32-bit programs.
+skip_without_32bit_code() {
+  if ! runs_32bit_code; then
+    echo "SKIPPED: this machine runs no 32-bit code ($WINE_LOADER_DIR/wine does not start;" \
+      "the kernel has no IA-32 emulation), so the 32-bit program cannot run here." \
+      "The 64-bit build's suite covers the same cases." >&2
+    exit "$SKIPPED"
+  fi
+}
