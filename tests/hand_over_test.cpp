@@ -10,6 +10,7 @@ struct HandOverCase {
   bool present;  // qvrsetup64.exe beside the program
   const char* arguments;
   bool handsOver;
+  friend void PrintTo(const HandOverCase& row, std::ostream* os) { *os << row.name; }
 };
 
 class HandOver : public ::testing::TestWithParam<HandOverCase> {};
@@ -48,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
         HandOverCase{"NoArguments", TRUE, true, "", true},
         HandOverCase{"Wow64WithoutProgram", TRUE, false, "setup.inf", false},
         HandOverCase{"Native32Bit", FALSE, true, "setup.inf", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 TEST(HandOver, ProgramThatCannotStartLeavesTheRunToThisOne) {
   SimRun run;

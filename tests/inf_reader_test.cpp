@@ -167,6 +167,7 @@ struct FailureRow {
   const char* caption;
   Strings modelsLeft;
   const char* captionLeft;
+  friend void PrintTo(const FailureRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class InfReaderFailures : public ::testing::TestWithParam<FailureRow> {};
@@ -243,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Reading INF",
                    {"QVR 3417"},
                    "QVR Driver Installation"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 TEST(InfReader, DialogAfterInitialisationWithThreeModelsAndThreePrinters) {
   SimRun run;

@@ -101,6 +101,7 @@ struct EnumerationFailure {
   // Done to the machine after the survey's size query.
   std::function<void(sim::SimMachine&)> betweenCalls;
   int enumerations;  // EnumPrintersA calls the survey makes
+  friend void PrintTo(const EnumerationFailure& row, std::ostream* os) { *os << row.name; }
 };
 
 class EnumerationFails : public ::testing::TestWithParam<EnumerationFailure> {};
@@ -143,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The buffer no longer holds every record.
         EnumerationFailure{"PrinterAddedBetweenTheCalls", true, nullptr, 0,
                            [](sim::SimMachine& m) { m.printers.AddPrinter("Newcomer"); }, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 // ---------------------------------------------------------------- driver records
 
@@ -153,6 +154,7 @@ struct RecordCase {
   std::string recordKey;        // where the record lies
   std::optional<Bytes> date, version;
   std::string expected;
+  friend void PrintTo(const RecordCase& row, std::ostream* os) { *os << row.name; }
 };
 
 class DriverRecord : public ::testing::TestWithParam<RecordCase> {};
@@ -190,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The date is read whole, whatever its length.
         RecordCase{"LongDriverDate", "QVR 3417", "QVR 3417", kDrivers + "QVR 3417", Bytes(300, 'x'),
                    kVersion1234, "1.2.3.4"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 INSTANTIATE_TEST_SUITE_P(
     Decoding, DriverRecord,
@@ -210,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"LongerThanSixteenBytes", "P", "P", kDrivers + "P", kDate,
                    Bytes{0x04, 0x00, 0x03, 0x00, 0x02, 0x00, 0x01, 0x00, 9, 9, 9, 9, 9, 9, 9, 9, 9},
                    ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 // ---------------------------------------------------------------- registry failures
 

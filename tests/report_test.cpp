@@ -10,6 +10,7 @@ struct ReportCase {
   DWORD lastError;
   const char* boxText;     // the "Last Error" box expected, or null
   const char* loggedText;  // what the log holds afterwards
+  friend void PrintTo(const ReportCase& row, std::ostream* os) { *os << row.name; }
 };
 
 class ShowLastErrorTest : public ::testing::TestWithParam<ReportCase> {};
@@ -50,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "The operation completed successfully.\r\n", ""},
                       ReportCase{"CodeWithoutTextIsSilent", FALSE, 0xDEAD, nullptr, ""},
                       ReportCase{"CodeWithoutTextLogsNothing", TRUE, 0xDEAD, nullptr, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 TEST(ReportRule, FixedTextsGoToABoxWithTheirCaptionOrToTheLogInTheirLogForm) {
   SimRun run;

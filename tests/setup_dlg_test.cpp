@@ -87,6 +87,7 @@ struct SelectionCase {
   bool install, update;
   const char* status;
   const char* lastCompared;  // the selection handler reuses the printer name member
+  friend void PrintTo(const SelectionCase& row, std::ostream* os) { *os << row.name; }
 };
 
 class ModelSelection : public ::testing::TestWithParam<SelectionCase> {};
@@ -145,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "Press the Install button to start the installation.",
                       "No Printer available!"},
         SelectionCase{"EmptyListChangesOnlyTheIcon", {}, "QVR 3417", false, false, "before", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 TEST(SetupDialog, MinimisedDialogDrawsItsIconInTheMiddle) {
   SimRun run;
@@ -194,6 +195,7 @@ struct Decision {
   int selected;        // the model the command line selected
   bool unattended;     // a log was made
   bool updateRan;      // Update rather than Install
+  friend void PrintTo(const Decision& row, std::ostream* os) { *os << row.name; }
 };
 
 class UnattendedDecision : public ::testing::TestWithParam<Decision> {};
@@ -230,6 +232,6 @@ INSTANTIATE_TEST_SUITE_P(
                  true, false},
         Decision{"NoInstalledPrinterMatchesRunsNothing", {"QVR 3417"}, {"HP LaserJet"},
                  "setup.inf \"QVR 3417\" SILENT", 0, false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 }  // namespace

@@ -1,6 +1,7 @@
 // A simulated machine with the headless window system and the application
 // object on top: one program run as a test sees it.
 #pragma once
+#include <ostream>
 #include <string>
 
 #include "app/ansi_code_page.h"
@@ -9,6 +10,10 @@
 #include "log/progress_log.h"
 #include "platform/sim/sim_machine.h"
 #include "ui/setup_dlg.h"
+
+// Table rows carry a `name`. It names their test cases, and each row type's
+// PrintTo prints it, so that listings and messages show the row's name.
+inline constexpr auto RowName = [](const auto& info) { return std::string(info.param.name); };
 
 struct SimRun {
   sim::SimMachine machine;

@@ -44,6 +44,7 @@ struct FailureRow {
   DWORD state;            // the spooler's state before the call
   const char* log;        // whole log; "<stop>" or "<start>" stand for the usual lines
   int result;
+  friend void PrintTo(const FailureRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class ControlSpoolerFailures : public ::testing::TestWithParam<FailureRow> {};
@@ -95,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Access is denied.\r\nSERVICE not yet STARTED\n"
                    "SPOOLER SERVICE STARTED\nSERVICE_CLOSE\nSERVICE_CLOSE handle\n",
                    1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 TEST(ControlSpooler, WaitsArePacedAndGiveUpAfterAMinute) {
   SpoolerRun run;

@@ -75,6 +75,7 @@ struct EarlyStop {
   const char* monitor;
   const char* log;  // the whole log
   UINT icon;        // 0: the icon stays as it was
+  friend void PrintTo(const EarlyStop& row, std::ostream* os) { *os << row.name; }
 };
 
 class UpdateStopsEarly : public ::testing::TestWithParam<EarlyStop> {};
@@ -123,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 "C:\\pkg\nC:\\pkg\\setup.inf\nKalbrix_ABQVR34170B7C\n"
                                 "Can't get Monitor resource text!\n",
                                 IDI_STATE_ERROR}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 TEST(Update, NoModelGroupDigitStopsBeforeTheStatusLineChanges) {
   EngineRun run;
@@ -254,6 +255,7 @@ struct Outcome {
   const char* logEnd;
   UINT icon;
   DWORD exitCode;
+  friend void PrintTo(const Outcome& row, std::ostream* os) { *os << row.name; }
 };
 
 class DriverUpdateOutcome : public ::testing::TestWithParam<Outcome> {};
@@ -296,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
                 IDI_STATE_DONE, 0},
         Outcome{"OtherError", ERROR_ACCESS_DENIED, false, "Access is denied.\r\n", IDI_STATE_DONE,
                 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    RowName);
 
 TEST(Update, PrinterNotConnected) {
   EngineRun run;
