@@ -17,7 +17,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-update}
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY || true
 . tools/wine-env.sh
 if runs_32bit_code; then

@@ -1,7 +1,8 @@
 # Sourced by every script that runs Wine.
 #
-# use_wine_arch ARCH exports WINEARCH=ARCH (win32 or win64) and sets WINE
-# to the loader that suits that kind of prefix. Debian's `wine`
+# use_wine_arch ARCH exports WINEARCH=ARCH (win32 or win64), quiet Wine
+# debug output unless WINEDEBUG says otherwise, and no Mono or Gecko, and
+# sets WINE to the loader that suits that kind of prefix. Debian's `wine`
 # command always takes the 32-bit loader when wine32 is installed, and a
 # kernel without IA-32 emulation refuses to execute that loader at all
 # (execve gives ENOEXEC). A win64 prefix needs only the 64-bit loader, so
@@ -15,6 +16,9 @@ WINE_LOADER_DIR=${WINE_LOADER_DIR:-/usr/lib/wine}
 
 use_wine_arch() {
   export WINEARCH="$1"
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  # Empty overrides disable the two, so wineboot asks for neither download.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
   if [ "$1" = win64 ]; then
     WINE=$WINE_LOADER_DIR/wine64
     export WINELOADER="$WINE"

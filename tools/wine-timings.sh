@@ -7,7 +7,6 @@
 #  - a trivial Windows program in the same prefix, for the fixed Wine cost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY || true
 # The build that the demo runs: the 32-bit one where this machine runs it.
 . tools/wine-env.sh

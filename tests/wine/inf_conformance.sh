@@ -12,8 +12,6 @@
 # check too, so that the table cannot go stale.
 set -eu
 
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY || true
 . "$(dirname "$0")/../../tools/wine-env.sh"
 use_wine_arch "${WINEARCH:-win32}"

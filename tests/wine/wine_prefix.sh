@@ -17,9 +17,6 @@
 #                          after the imports
 set -eu
 
-export WINEDEBUG="${WINEDEBUG:--all}"
-# Empty overrides disable the two, so wineboot asks for neither download.
-export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY || true
 . "$(dirname "$0")/../../tools/wine-env.sh"
 use_wine_arch "${WINEARCH:-win32}"

@@ -11,7 +11,6 @@ root=$1
 exe32=$2
 exe64=$3
 tool=$4
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY || true
 . "$here/../../tools/wine-env.sh"
 use_wine_arch win64
