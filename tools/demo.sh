@@ -19,13 +19,9 @@ cd "$(dirname "$0")/.."
 what=${1:-update}
 unset DISPLAY WAYLAND_DISPLAY || true
 . tools/wine-env.sh
-if runs_32bit_code; then
-  use_wine_arch win32
-  build=build/win32 program=qvrsetup.exe
-else
-  use_wine_arch win64
-  build=build/win64 program=qvrsetup64.exe
-fi
+use_runnable_build
+build=$BUILD program=qvrsetup.exe
+if [ "$WINEARCH" = win64 ]; then program=qvrsetup64.exe; fi
 root=build/demo/$WINEARCH
 machine=$root/machine
 prefix=$root/run

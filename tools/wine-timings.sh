@@ -10,13 +10,8 @@ cd "$(dirname "$0")/.."
 unset DISPLAY WAYLAND_DISPLAY || true
 # The build that the demo runs: the 32-bit one where this machine runs it.
 . tools/wine-env.sh
-if runs_32bit_code; then
-  use_wine_arch win32
-  build=build/win32
-else
-  use_wine_arch win64
-  build=build/win64
-fi
+use_runnable_build
+build=$BUILD
 echo "The $build program in a $WINEARCH prefix:"
 machine=build/demo/$WINEARCH/machine
 [ -f $machine/system.reg ] || tools/demo.sh install >/dev/null
