@@ -6,6 +6,8 @@ WIN64 := build/win64
 FUZZ := build/fuzz
 BENCH := build/bench
 JOBS ?= 2
+# Set WIN_TARGETS=qvrsetup to build only the programs in the two Windows trees.
+WIN_TARGETS ?=
 FUZZ_SECONDS ?= 60
 
 .PHONY: all deps build native win32 win64 fuzz test test-native test-wine test-fuzz bench dist test-dist demo demo-install wine-timings screenshots clean
@@ -21,11 +23,11 @@ native: deps
 
 win32: deps
 	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WIN32) -j$(JOBS)
+	@cmake --build $(WIN32) -j$(JOBS) $(WIN_TARGETS:%=--target %)
 
 win64: deps
 	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WIN64) -j$(JOBS)
+	@cmake --build $(WIN64) -j$(JOBS) $(WIN_TARGETS:%=--target %)
 
 build: native win32 win64
 
@@ -58,11 +60,16 @@ screenshots: win32
 wine-timings: win32 win64
 	@tools/wine-timings.sh
 
+# Signed when given SIGN_CERT and SIGN_KEY (README, "Releasing").
 dist: win32 win64
-	@tools/dist.sh
+	@SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_PASS_FILE="$(SIGN_PASS_FILE)" \
+	  SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" SIGN_URL="$(SIGN_URL)" tools/dist.sh
 
 test-dist: dist
 	@python3 tests/dist/check_dist.py dist/qvrsetup-$$(cat build/win32/version.txt).zip
+	@python3 tests/dist/check_release.py dist
+	@tests/dist/signing_check.sh
+	@tests/dist/two_clones_check.sh
 
 test: test-native test-wine test-fuzz test-dist
 
