@@ -59,7 +59,7 @@ timeout 60 "$WINE" net start spooler >/dev/null 2>&1
 
 case $what in
   update) args=(setup.inf "QVR 3417" SILENT) shown='setup.inf "QVR 3417" SILENT' ;;
-  install) args=(setup.inf "HP") shown='setup.inf "HP"' ;;
+  install) args=(setup.inf "Tarnwell") shown='setup.inf "Tarnwell"' ;;
   *) echo "usage: $0 [update|install]" >&2; exit 2 ;;
 esac
 
@@ -67,7 +67,7 @@ echo
 if [ "$WINEARCH" = win64 ]; then
   echo "This machine runs no 32-bit code, so the demo runs the 64-bit build on 64-bit Windows."
 fi
-echo "Machine: printers \"QVR 3417 Front\" (driver 1.2.3.4) and \"HP LaserJet\";"
+echo "Machine: printers \"QVR 3417 Front\" (driver 1.2.3.4) and \"Tarnwell LX 520\";"
 echo "         C:\\windows\\system32\\qvrmon.dll present; spooler running."
 echo "Package: C:\\pkg holds setup.inf, qvrmon.dll, $program, KillLogoTestingWarnings.exe."
 echo

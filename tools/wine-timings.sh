@@ -80,7 +80,7 @@ cd - >/dev/null
 
 fresh
 cd "$pkg"
-timed "unattended Install" "$WINE" qvrsetup.exe setup.inf HP
+timed "unattended Install" "$WINE" qvrsetup.exe setup.inf Tarnwell
 echo "  overhead beyond the trivial program: $(echo "$last_wall - $trivial" | bc) s"
 cd - >/dev/null
 
