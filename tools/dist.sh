@@ -74,6 +74,11 @@ rm -f "$zip_path" "$out/SHA256SUMS" "$out/qvrsetup.exe" "$out/qvrsetup64.exe"
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
+# Read once, as it may be a pipe; the stage is the user's alone.
+if [ -n "$sign_pass_file" ]; then
+  (umask 077 && cat "$sign_pass_file" >"$stage/passphrase") || die "cannot read $sign_pass_file"
+  sign_pass_file=$stage/passphrase
+fi
 cp "$win32/qvrsetup.exe" "$stage/qvrsetup.exe"
 cp "$win64/qvrsetup.exe" "$stage/qvrsetup64.exe"
 cp "$root/packages/sample/setup.inf" "$stage/setup.inf"
