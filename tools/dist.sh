@@ -173,8 +173,8 @@ sign() {
   # passphrase: an encrypted key needs SIGN_PASS_FILE.
   setsid -w osslsigncode "${args[@]}" -in "$stage/$exe" -out "$stage/$exe.signed" \
     </dev/null >"$stage/sign.log" 2>&1 ||
-    die "osslsigncode could not sign $exe: $(grep -v -e '^Succeeded' -e 'pass phrase:' \
-      -e '^[0-9A-F]*:error:' "$stage/sign.log" | sed 's/Enter PEM pass phrase://g' | head -n 2 | tr '\n' ' ')"
+    die "osslsigncode could not sign $exe: $(sed 's/Enter PEM pass phrase://g' "$stage/sign.log" |
+      grep -v -e '^Succeeded' -e '^[0-9A-F]*:error:' -e '^ *$' | head -n 2 | tr '\n' ' ')"
   osslsigncode remove-signature -in "$stage/$exe.signed" -out "$stage/$exe.stripped" \
     >"$stage/sign.log" 2>&1 || die "osslsigncode could not strip the signature of $exe again"
   cmp -s "$stage/$exe.stripped" "$stage/$exe" ||
@@ -200,7 +200,7 @@ done
 # -X: no owner and no extra time fields; TZ=UTC: the DOS times are the UTC
 # ones, whatever the zone of the machine.
 (cd "$stage" && TZ=UTC zip -q -X "$zip_path" "${entries[@]}")
-cp "$stage/qvrsetup.exe" "$stage/qvrsetup64.exe" "$out/"
+cp -p "$stage/qvrsetup.exe" "$stage/qvrsetup64.exe" "$out/"
 (cd "$out" && sha256sum "$zip_name" qvrsetup.exe qvrsetup64.exe >SHA256SUMS)
 echo "$zip_path $(stat -c %s "$zip_path") bytes, dated $(TZ=UTC date -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC') ($epoch_from)"
 echo "$out/SHA256SUMS:"
