@@ -160,6 +160,13 @@ It must be a Windows INF of class Printer (see setup.inf in this zip):
 Each model line reads  key = InstallSection, HardwareId, Model Name.
 The install section names a data section with DataSection=<section>, and that
 section's LanguageMonitor="<display name>,<file>.dll" names the monitor file.
+
+Checking the programs
+---------------------
+SHA256SUMS, published beside the zip, holds the SHA-256 of the zip and of both
+programs (PowerShell: Get-FileHash <file> -Algorithm SHA256). In a signed
+release both programs carry an Authenticode signature: see the program's
+Properties, Digital Signatures, or Get-AuthenticodeSignature <file>.
 EOF
 
 # Signs one program in the stage, and checks that the signature is all
