@@ -137,7 +137,7 @@ TEST(Update, NoModelGroupDigitStopsBeforeTheStatusLineChanges) {
 
 TEST(Update, UnreadableWindowsDirectoryStopsBeforeTheSpooler) {
   EngineRun run;
-  run.machine.FailNext("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);
+  run.machine.FailNext("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);  // read as the dialog opens
   run.Update();
   EXPECT_TRUE(run.Log().ends_with("C:\\pkg\\bak\nCan't get pSystemDirectory name!\n"));
   EXPECT_EQ(run.machine.services.spooler().stops, 0);
@@ -365,8 +365,8 @@ TEST(Install, UnattendedFailuresGoToTheLogAndFailTheRun) {
   EXPECT_EQ(copy.exitCode, 1u);
 
   EngineRun directory;
+  directory.machine.FailNext("GetCurrentDirectoryA", ERROR_ACCESS_DENIED);  // as the dialog opens
   directory.Run("QVR 9", "", TRUE, FALSE, [&](CSetupDlg& dlg) {
-    directory.machine.FailNext("GetCurrentDirectoryA", ERROR_ACCESS_DENIED);
     dlg.m_btnInstall.EnableWindow(TRUE);
     dlg.OnInstall();
   });

@@ -63,6 +63,8 @@ BOOL CSetupDlg::OnInitDialog() {
   m_hIconDone = AfxGetApp()->LoadIcon(IDI_STATE_DONE);
   m_hIconError = AfxGetApp()->LoadIcon(IDI_STATE_ERROR);
 
+  m_paths = PackagePaths::Read(*m_platform.files, *m_platform.error, m_strInfFile.str());
+
   if (!ListInstalledPrinters(&m_lbInstalled)) {
     m_lbInstalled.AddString("No Printer available!");
     m_btnInstall.EnableWindow(TRUE);

@@ -2,6 +2,7 @@
 // readers and the two procedures are its member functions, defined in the
 // subsystem folders they belong to.
 #pragma once
+#include "engine/package_paths.h"
 #include "framework/afx.h"
 #include "platform/platform.h"
 
@@ -36,9 +37,11 @@ class CSetupDlg : public CDialog {
   HICON m_hIconPress = nullptr;
   HICON m_hIconDone = nullptr;
   HICON m_hIconError = nullptr;
-  // What an unattended run tells its script: 0 done, 1 failed, 3010 done
-  // but a restart is needed. Interactive runs leave it at 0.
+  // What an unattended run tells its script (engine/exit_status.h).
+  // Interactive runs leave it at 0.
   DWORD m_dwExitCode = 0;
+  // The package's paths, read when the dialog opens.
+  PackagePaths m_paths;
 
   // Progress log (log/progress_log.cpp).
   void CreateLogFile();
@@ -90,6 +93,19 @@ class CSetupDlg : public CDialog {
   void LogText(LPCSTR text);
   void LogPath(LPCSTR path);
   bool WaitForSpooler(platform::ServiceHandle& query, DWORD target, LPCSTR progress);
+
+  // The steps of OnUpdate (engine/update.cpp). A step that returns false
+  // has reported why, and the run goes no further.
+  struct UpdateRun;
+  bool RefuseUnderWow64();
+  bool FindPackagePaths();
+  bool ResolveHardwareId(UpdateRun& run);
+  bool ResolveMonitor(UpdateRun& run);
+  void SwapMonitorOut(UpdateRun& run);
+  void StartSideTool();
+  void UpdateDriver(UpdateRun& run);
+  // The body of OnInstall (engine/install.cpp): true when the INF was copied.
+  bool CopyInfToStore();
 
   platform::Platform m_platform;
 
