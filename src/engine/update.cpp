@@ -49,6 +49,8 @@ struct CSetupDlg::UpdateRun {
   std::string monitor;             // the model's language monitor file
   std::string installedMonitor;    // where it lies in system32
   DWORD exitStatus = kExitFailed;  // until the driver update says otherwise
+  bool monitorDeleted = false;     // this run took the installed monitor away
+  bool spoolerInDoubt = false;     // a stop or start failed: it may be left stopped
 };
 
 void CSetupDlg::OnUpdate() {
@@ -57,7 +59,9 @@ void CSetupDlg::OnUpdate() {
   if (RefuseUnderWow64() && FindPackagePaths() && ResolveHardwareId(run) && ResolveMonitor(run)) {
     SwapMonitorOut(run);
     StartSideTool();
-    UpdateDriver(run);
+    // A failed update must not leave the printer without its monitor.
+    if (!UpdateDriver(run) && run.monitorDeleted) RestoreMonitor(run);
+    if (run.spoolerInDoubt) StartStoppedSpooler(run);
   }
   if (m_bUnattended) m_dwExitCode = run.exitStatus;
   m_btnInstall.EnableWindow(FALSE);
@@ -146,6 +150,7 @@ void CSetupDlg::SwapMonitorOut(UpdateRun& run) {
   if (!ControlSpooler(0)) {
     ShowLastError();
     m_stcStateIcon.SetIcon(m_hIconError);
+    run.spoolerInDoubt = true;
     return;
   }
 
@@ -165,7 +170,9 @@ void CSetupDlg::SwapMonitorOut(UpdateRun& run) {
   if (backedUp) {
     m_platform.clock->Sleep(3000);
     LogText("Delete Language Monitor\n");
-    if (!files.DeleteFileA(run.installedMonitor.c_str())) {
+    if (files.DeleteFileA(run.installedMonitor.c_str())) {
+      run.monitorDeleted = true;
+    } else {
       ShowLastError();
       m_stcStateIcon.SetIcon(m_hIconError);
     }
@@ -177,6 +184,7 @@ void CSetupDlg::SwapMonitorOut(UpdateRun& run) {
   if (!ControlSpooler(1)) {
     ShowLastError();
     m_stcStateIcon.SetIcon(m_hIconError);
+    run.spoolerInDoubt = true;
   }
   m_stcStateIcon.SetIcon(m_hIconDone);
 
@@ -203,7 +211,7 @@ void CSetupDlg::StartSideTool() {
   m_platform.debug->OutputDebugStringA(message);
 }
 
-void CSetupDlg::UpdateDriver(UpdateRun& run) {
+bool CSetupDlg::UpdateDriver(UpdateRun& run) {
   LogText("Update Driver\n");
   // An unattended run takes the restart question itself, so that the
   // platform never waits on a prompt that nobody answers.
@@ -217,7 +225,7 @@ void CSetupDlg::UpdateDriver(UpdateRun& run) {
     if (restart) LogText("\nA restart is required to complete the driver update.\n");
     run.exitStatus = restart ? kExitRestartNeeded : kExitDone;
     UpdateData(FALSE);
-    return;
+    return true;
   }
   LPCSTR outcome = nullptr;
   HICON icon = m_hIconError;
@@ -244,9 +252,52 @@ void CSetupDlg::UpdateDriver(UpdateRun& run) {
     default:
       ShowLastError();
       UpdateData(FALSE);
-      return;
+      return false;
   }
   Report(outcome, outcome);
   m_stcStateIcon.SetIcon(icon);
   UpdateData(FALSE);
+  return run.exitStatus == kExitDone;
+}
+
+void CSetupDlg::RestoreMonitor(UpdateRun& run) {
+  LogText("Restore Language Monitor from Backup Directory\n");
+  // A monitor that is back in system32 by now came with the new driver or
+  // from someone else, and is newer than the backup: it stays.
+  bool restored = m_platform.files->CopyFileA(m_paths.BackupFile(run.monitor).c_str(),
+                                              run.installedMonitor.c_str(), TRUE) != FALSE;
+  DWORD error = restored ? 0 : m_platform.error->GetLastError();
+  bool inPlace = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+  if (!restored && !inPlace) ShowLastError();
+
+  // The spooler loads its monitors when it starts.
+  LogText("Stop Spooler\n");
+  if (!ControlSpooler(0)) {
+    ShowLastError();
+    run.spoolerInDoubt = true;
+  } else {
+    LogText("Start Spooler\n");
+    if (!ControlSpooler(1)) {
+      ShowLastError();
+      run.spoolerInDoubt = true;
+    }
+  }
+
+  if (restored)
+    Report("Language Monitor restored", "Language Monitor restored\n");
+  else if (inPlace)
+    Report("Language Monitor already in place", "Language Monitor already in place\n");
+  else
+    Report("Language Monitor not restored", "Language Monitor not restored\n");
+}
+
+void CSetupDlg::StartStoppedSpooler(UpdateRun& run) {
+  // A stop that timed out may still end after the run went on, and a failed
+  // start leaves the spooler stopped: then no printer on the machine prints.
+  if (SettledSpoolerState() != SERVICE_STOPPED) return;
+  LogText("Start Spooler\n");
+  if (ControlSpooler(1)) return;
+  ShowLastError();
+  m_stcStateIcon.SetIcon(m_hIconError);
+  run.exitStatus = kExitFailed;
 }

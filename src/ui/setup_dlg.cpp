@@ -73,11 +73,17 @@ BOOL CSetupDlg::OnInitDialog() {
 
   // The run is unattended when the command line names a printer that is
   // installed. That is settled before the INF is read, so that the reader's
-  // reports already go to the log and no message box holds up a script.
+  // reports already go to the log and no message box holds up a script. A
+  // named printer that isn't installed ends the run at once, and the
+  // reader's reports are dropped: a script would wait on them for ever.
   std::optional<LogSession> log;
-  if (!m_strPrinterName.IsEmpty() && m_lbInstalled.FindString(0, m_strPrinterName) != LB_ERR) {
-    m_bUnattended = TRUE;
-    log.emplace(*this);
+  if (!m_strPrinterName.IsEmpty()) {
+    if (m_lbInstalled.FindString(0, m_strPrinterName) != LB_ERR) {
+      m_bUnattended = TRUE;
+      log.emplace(*this);
+    } else {
+      m_bNoReports = TRUE;
+    }
   }
 
   m_strStatus = "Select the printer you want to install.";

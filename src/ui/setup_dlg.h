@@ -21,6 +21,9 @@ class CSetupDlg : public CDialog {
   CString m_strPrinterName;
   BOOL m_bUnattended = FALSE;
   BOOL m_bSilent = FALSE;
+  // A command line that names a printer the machine doesn't have: the run
+  // has nothing to do and nobody to tell, so every report is dropped.
+  BOOL m_bNoReports = FALSE;
   CListBox m_lbMonitors;
   CStatic m_stcStateIcon;
   CListBox m_lbDriverVersions;
@@ -64,6 +67,10 @@ class CSetupDlg : public CDialog {
   // Stops (0) or starts (any other value) the spooler and waits for it
   // (engine/spooler_control.cpp). 1 lets the caller go on, 0 is a failure.
   int ControlSpooler(int start);
+  // The spooler's state once a stop that is still under way has ended (the
+  // wait is bounded as ControlSpooler's are); 0 when it can't be read.
+  // Writes nothing.
+  DWORD SettledSpoolerState();
   // The selected model's language monitor file, by the size-then-fill
   // protocol: 0 and the length in *pSize when the buffer is too small.
   int GetMonitorName(LPSTR buffer, DWORD* pSize);
@@ -103,7 +110,10 @@ class CSetupDlg : public CDialog {
   bool ResolveMonitor(UpdateRun& run);
   void SwapMonitorOut(UpdateRun& run);
   void StartSideTool();
-  void UpdateDriver(UpdateRun& run);
+  // True when the driver took, or needed nothing.
+  bool UpdateDriver(UpdateRun& run);
+  void RestoreMonitor(UpdateRun& run);
+  void StartStoppedSpooler(UpdateRun& run);
   // The body of OnInstall (engine/install.cpp): true when the INF was copied.
   bool CopyInfToStore();
 
