@@ -274,8 +274,10 @@ TEST_P(DriverUpdateOutcome, ReportIconAndExitStatus) {
   device.needsRestart = c.restart;
   if (c.error != 0xFFFFFFFFu) run.machine.FailNext("UpdateDriverForPlugAndPlayDevicesA", c.error);
   run.Update();
+  // The outcome text ends no line; what follows it begins a new one.
+  const std::string lineEnd = std::string(c.logEnd).ends_with("\n") ? "" : "\n";
   EXPECT_TRUE(run.Log().ends_with(std::string("Update Driver\n") + c.logEnd +
-                                  (c.restores ? kRestoreLines : "")))
+                                  (c.restores ? lineEnd + kRestoreLines : "")))
       << run.Log();
   EXPECT_EQ(run.Icon(), c.icon);
   EXPECT_EQ(run.exitCode, c.exitCode);
@@ -320,7 +322,7 @@ TEST(Update, PrinterNotConnected) {
   EngineRun run;
   run.machine.devices.Unplug("Kalbrix_ABQVR34170B7C");
   run.Update();
-  EXPECT_TRUE(run.Log().ends_with("That is, the device is not plugged in." + kRestoreLines));
+  EXPECT_TRUE(run.Log().ends_with("That is, the device is not plugged in.\n" + kRestoreLines));
   EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_ERROR));
   EXPECT_EQ(run.status, "Language Monitor backup: The operation completed successfully.\r\n");
 }
@@ -407,7 +409,7 @@ TEST(Update, FailedUpdateLeavesANewerMonitorInSystem32) {
   };
   run.Update();
   EXPECT_TRUE(run.Log().ends_with(
-      "That is, the device is not plugged in.Restore Language Monitor from Backup Directory\n"
+      "That is, the device is not plugged in.\nRestore Language Monitor from Backup Directory\n"
       "Stop Spooler\n" +
       StopLines() + "Start Spooler\n" + StartLines() + "Language Monitor already in place\n"));
   EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v3");
@@ -461,8 +463,8 @@ TEST(Update, StopThatEndsAfterTheWaitGaveUpIsFollowedByAStart) {
   // Stopping took long; starting doesn't.
   run.machine.devices.duringUpdate = [&] { run.machine.services.spooler().pendingMillis = 0; };
   run.Update();
-  EXPECT_TRUE(
-      run.Log().ends_with("Update Driver\nDriver update completed.Start Spooler\n" + StartLines()))
+  EXPECT_TRUE(run.Log().ends_with("Update Driver\nDriver update completed.\nStart Spooler\n" +
+                                  StartLines()))
       << run.Log();
   EXPECT_NE(run.Log().find("ERROR: SPOOLER SERVICE DID NOT STOP IN TIME\n"), std::string::npos);
   EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
@@ -475,7 +477,7 @@ TEST(Update, RefusedStartIsTriedAgainAtTheEnd) {
   EngineRun run;
   run.machine.FailNext("StartServiceA", ERROR_ACCESS_DENIED);
   run.Update();
-  EXPECT_TRUE(run.Log().ends_with("Driver update completed.Start Spooler\n" + StartLines()));
+  EXPECT_TRUE(run.Log().ends_with("Driver update completed.\nStart Spooler\n" + StartLines()));
   EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(run.exitCode, 0u);
 }
@@ -486,7 +488,7 @@ TEST(Update, SpoolerThatStaysStoppedFailsTheRun) {
   run.machine.FailNext("StartServiceA", ERROR_ACCESS_DENIED, 2);
   run.Update();
   EXPECT_TRUE(run.Log().ends_with(
-      "Driver update completed.Start Spooler\nSERVICE_OPEN for start\n"
+      "Driver update completed.\nStart Spooler\nSERVICE_OPEN for start\n"
       "ERROR: COULDN'T START SERVICE\nAccess is denied.\r\nAccess is denied.\r\n"));
   EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_STOPPED));
   EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_ERROR));

@@ -51,6 +51,7 @@ struct CSetupDlg::UpdateRun {
   DWORD exitStatus = kExitFailed;  // until the driver update says otherwise
   bool monitorDeleted = false;     // this run took the installed monitor away
   bool spoolerInDoubt = false;     // a stop or start failed: it may be left stopped
+  bool lineOpen = false;           // the log's last text has no line feed
 };
 
 void CSetupDlg::OnUpdate() {
@@ -222,6 +223,7 @@ bool CSetupDlg::UpdateDriver(UpdateRun& run) {
     m_strStatus = "Driver update completed.";
     m_stcStateIcon.SetIcon(m_hIconDone);
     LogText(m_strStatus);
+    run.lineOpen = !restart;
     if (restart) LogText("\nA restart is required to complete the driver update.\n");
     run.exitStatus = restart ? kExitRestartNeeded : kExitDone;
     UpdateData(FALSE);
@@ -255,12 +257,16 @@ bool CSetupDlg::UpdateDriver(UpdateRun& run) {
       return false;
   }
   Report(outcome, outcome);
+  run.lineOpen = true;
   m_stcStateIcon.SetIcon(icon);
   UpdateData(FALSE);
   return run.exitStatus == kExitDone;
 }
 
 void CSetupDlg::RestoreMonitor(UpdateRun& run) {
+  // The driver update's outcome has no line feed of its own.
+  if (run.lineOpen) LogText("\n");
+  run.lineOpen = false;
   LogText("Restore Language Monitor from Backup Directory\n");
   // A monitor that is back in system32 by now came with the new driver or
   // from someone else, and is newer than the backup: it stays.
@@ -295,6 +301,8 @@ void CSetupDlg::StartStoppedSpooler(UpdateRun& run) {
   // A stop that timed out may still end after the run went on, and a failed
   // start leaves the spooler stopped: then no printer on the machine prints.
   if (SettledSpoolerState() != SERVICE_STOPPED) return;
+  if (run.lineOpen) LogText("\n");
+  run.lineOpen = false;
   LogText("Start Spooler\n");
   if (ControlSpooler(1)) return;
   ShowLastError();
