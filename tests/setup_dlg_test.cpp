@@ -235,3 +235,49 @@ INSTANTIATE_TEST_SUITE_P(
     RowName);
 
 }  // namespace
+
+namespace {
+
+// A command line that names a printer this machine doesn't have ends the
+// run at once with 0. Whatever goes wrong on the way (an INF name that a
+// tab made wrong, a missing or broken INF, no printer at all) is told to
+// nobody: no box, which a script would wait on for ever, and no log.
+struct NobodyToTell {
+  const char* name;
+  const char* arguments;
+  const char* inf;  // setup.inf; nullptr: none
+  std::vector<std::string> printers;
+  friend void PrintTo(const NobodyToTell& row, std::ostream* os) { *os << row.name; }
+};
+
+class NamedPrinterNotInstalled : public ::testing::TestWithParam<NobodyToTell> {};
+
+TEST_P(NamedPrinterNotInstalled, EndsAtOnceWithoutAWordAndWithZero) {
+  const NobodyToTell& c = GetParam();
+  SimRun run;
+  if (c.inf != nullptr) run.machine.PutFile("C:\\pkg\\setup.inf", c.inf);
+  for (const auto& p : c.printers) run.machine.printers.AddPrinter(p);
+  run.Start(c.arguments);
+  EXPECT_TRUE(run.session.messageBoxes.empty());
+  EXPECT_TRUE(run.session.dialogs.empty());
+  EXPECT_EQ(run.session.lastDialog->endResult, IDOK);
+  EXPECT_TRUE(run.machine.createFileCalls.empty());
+  EXPECT_EQ(run.app.m_nExitCode, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NamedPrinterNotInstalled,
+    ::testing::Values(
+        NobodyToTell{"TabMakesTheInfName",
+                     "setup.inf\tOffice Laser",
+                     "[Version]\n",
+                     {"HP LaserJet", "Office Colour"}},
+        NobodyToTell{"MissingInf", "gone.inf \"Nobody Here\" SILENT", nullptr, {"HP LaserJet"}},
+        NobodyToTell{"BrokenInf",
+                     "setup.inf Nobody",
+                     "[Version]\nSignature=\"$Windows NT$\"\nClass=Printer\n",
+                     {"HP LaserJet"}},
+        NobodyToTell{"NoPrinterListed", "gone.inf \"Nobody Here\" SILENT", nullptr, {}}),
+    RowName);
+
+}  // namespace

@@ -137,7 +137,7 @@ TEST(Update, NoModelGroupDigitStopsBeforeTheStatusLineChanges) {
 
 TEST(Update, UnreadableWindowsDirectoryStopsBeforeTheSpooler) {
   EngineRun run;
-  run.machine.FailNext("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);
+  run.machine.FailNext("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);  // read as the dialog opens
   run.Update();
   EXPECT_TRUE(run.Log().ends_with("C:\\pkg\\bak\nCan't get pSystemDirectory name!\n"));
   EXPECT_EQ(run.machine.services.spooler().stops, 0);
@@ -248,6 +248,12 @@ TEST(Update, SideTool) {
   EXPECT_EQ(interactive.machine.started.size(), 1u);
 }
 
+// What a failed driver update adds: the monitor put back from the backup,
+// and the spooler restarted so that it loads it.
+const std::string kRestoreLines = "Restore Language Monitor from Backup Directory\nStop Spooler\n" +
+                                  StopLines() + "Start Spooler\n" + StartLines() +
+                                  "Language Monitor restored\n";
+
 struct Outcome {
   const char* name;
   DWORD error;  // 0xFFFFFFFF: the update succeeds
@@ -255,6 +261,7 @@ struct Outcome {
   const char* logEnd;
   UINT icon;
   DWORD exitCode;
+  bool restores;  // the monitor goes back to system32
   friend void PrintTo(const Outcome& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -267,9 +274,19 @@ TEST_P(DriverUpdateOutcome, ReportIconAndExitStatus) {
   device.needsRestart = c.restart;
   if (c.error != 0xFFFFFFFFu) run.machine.FailNext("UpdateDriverForPlugAndPlayDevicesA", c.error);
   run.Update();
-  EXPECT_TRUE(run.Log().ends_with(std::string("Update Driver\n") + c.logEnd)) << run.Log();
+  // The outcome text ends no line; what follows it begins a new one.
+  const std::string lineEnd = std::string(c.logEnd).ends_with("\n") ? "" : "\n";
+  EXPECT_TRUE(run.Log().ends_with(std::string("Update Driver\n") + c.logEnd +
+                                  (c.restores ? lineEnd + kRestoreLines : "")))
+      << run.Log();
   EXPECT_EQ(run.Icon(), c.icon);
   EXPECT_EQ(run.exitCode, c.exitCode);
+  // The backup stays in any case; only a failed update brings the monitor back.
+  EXPECT_EQ(run.machine.FileContent("C:\\pkg\\bak\\qvrmon.dll"), "monitor v1");
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"),
+            c.restores ? std::optional<std::string>("monitor v1") : std::nullopt);
+  EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_EQ(run.machine.services.spooler().starts, c.restores ? 2 : 1);
   // A failed update leaves the status line as the backup step set it.
   const char* expectedStatus =
       c.error == 0xFFFFFFFFu ? "Driver update completed." : "Language Monitor backup: ";
@@ -279,32 +296,33 @@ TEST_P(DriverUpdateOutcome, ReportIconAndExitStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Table, DriverUpdateOutcome,
     ::testing::Values(
-        Outcome{"Completed", 0xFFFFFFFFu, false, "Driver update completed.", IDI_STATE_DONE, 0},
+        Outcome{"Completed", 0xFFFFFFFFu, false, "Driver update completed.", IDI_STATE_DONE, 0,
+                false},
         Outcome{"CompletedNeedsRestart", 0xFFFFFFFFu, true,
                 "Driver update completed.\nA restart is required to complete the driver update.\n",
-                IDI_STATE_DONE, 3010},
+                IDI_STATE_DONE, 3010, false},
         Outcome{"InfMissing", ERROR_FILE_NOT_FOUND, false,
-                "The path specified for FullInfPath does not exist.", IDI_STATE_ERROR, 1},
+                "The path specified for FullInfPath does not exist.", IDI_STATE_ERROR, 1, true},
         Outcome{"BadFlags", ERROR_INVALID_FLAGS, false,
-                "The value specified for InstallFlags is invalid.", IDI_STATE_ERROR, 1},
+                "The value specified for InstallFlags is invalid.", IDI_STATE_ERROR, 1, true},
         Outcome{"NotPluggedIn", ERROR_NO_SUCH_DEVINST, false,
                 "The value specified for HardwareId does not match any device on the system. "
                 "That is, the device is not plugged in.",
-                IDI_STATE_ERROR, 1},
+                IDI_STATE_ERROR, 1, true},
         Outcome{"NotBetter", 0, false,
                 "The routine found a match for the HardwareId value, but the specified driver "
                 "was not better than the current driver and the caller did not specify the "
                 "INSTALLFLAG_FORCE flag.",
-                IDI_STATE_DONE, 0},
+                IDI_STATE_DONE, 0, false},
         Outcome{"OtherError", ERROR_ACCESS_DENIED, false, "Access is denied.\r\n", IDI_STATE_DONE,
-                1}),
+                1, true}),
     RowName);
 
 TEST(Update, PrinterNotConnected) {
   EngineRun run;
   run.machine.devices.Unplug("Kalbrix_ABQVR34170B7C");
   run.Update();
-  EXPECT_TRUE(run.Log().ends_with("That is, the device is not plugged in."));
+  EXPECT_TRUE(run.Log().ends_with("That is, the device is not plugged in.\n" + kRestoreLines));
   EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_ERROR));
   EXPECT_EQ(run.status, "Language Monitor backup: The operation completed successfully.\r\n");
 }
@@ -365,8 +383,8 @@ TEST(Install, UnattendedFailuresGoToTheLogAndFailTheRun) {
   EXPECT_EQ(copy.exitCode, 1u);
 
   EngineRun directory;
+  directory.machine.FailNext("GetCurrentDirectoryA", ERROR_ACCESS_DENIED);  // as the dialog opens
   directory.Run("QVR 9", "", TRUE, FALSE, [&](CSetupDlg& dlg) {
-    directory.machine.FailNext("GetCurrentDirectoryA", ERROR_ACCESS_DENIED);
     dlg.m_btnInstall.EnableWindow(TRUE);
     dlg.OnInstall();
   });
@@ -374,6 +392,107 @@ TEST(Install, UnattendedFailuresGoToTheLogAndFailTheRun) {
   EXPECT_EQ(directory.Icon(), static_cast<UINT>(IDI_STATE_ERROR));
   EXPECT_EQ(directory.exitCode, 1u);
   EXPECT_TRUE(headless::LastControl(IDC_INSTALL).enabled);  // the user may try again
+}
+
+}  // namespace
+
+namespace {
+
+// A failed driver update puts the monitor back, but never over one that is
+// there again by now, and a copy-back that fails is reported while the
+// spooler still restarts.
+TEST(Update, FailedUpdateLeavesANewerMonitorInSystem32) {
+  EngineRun run;
+  run.machine.FailNext("UpdateDriverForPlugAndPlayDevicesA", ERROR_NO_SUCH_DEVINST);
+  run.machine.devices.duringUpdate = [&] {
+    run.machine.PutFile("C:\\windows\\system32\\qvrmon.dll", "monitor v3");
+  };
+  run.Update();
+  EXPECT_TRUE(run.Log().ends_with(
+      "That is, the device is not plugged in.\nRestore Language Monitor from Backup Directory\n"
+      "Stop Spooler\n" +
+      StopLines() + "Start Spooler\n" + StartLines() + "Language Monitor already in place\n"));
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v3");
+  EXPECT_EQ(run.exitCode, 1u);
+}
+
+TEST(Update, FailedCopyBackIsReportedAndTheSpoolerStillRestarts) {
+  EngineRun run;
+  run.machine.FailNext("UpdateDriverForPlugAndPlayDevicesA", ERROR_NO_SUCH_DEVINST);
+  run.machine.PassNext("CopyFileA", 1);  // the backup
+  run.machine.FailNext("CopyFileA", 112);
+  run.machine.messageTexts[112] = "There is not enough space on the disk.\r\n";
+  run.Update();
+  EXPECT_TRUE(run.Log().ends_with(
+      "Restore Language Monitor from Backup Directory\nThere is not enough space on the disk.\r\n"
+      "Stop Spooler\n" +
+      StopLines() + "Start Spooler\n" + StartLines() + "Language Monitor not restored\n"));
+  EXPECT_EQ(run.machine.services.spooler().starts, 2);
+  EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_EQ(run.machine.FileContent("C:\\pkg\\bak\\qvrmon.dll"), "monitor v1");
+  EXPECT_EQ(run.exitCode, 1u);
+}
+
+// Interactively the restore is told in a box of its own, after the outcome.
+TEST(Update, InteractiveRestoreIsReportedInABox) {
+  EngineRun run;
+  run.machine.devices.Unplug("Kalbrix_ABQVR34170B7C");
+  run.Update("QVR 3417", "qvrmon.dll", FALSE, FALSE);
+  ASSERT_EQ(run.session.messageBoxes.size(), 2u);
+  EXPECT_NE(run.session.messageBoxes[0].text.find("not plugged in"), std::string::npos);
+  EXPECT_EQ(run.session.messageBoxes[1].text, "Language Monitor restored");
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
+}
+
+// Only a monitor that this run deleted is put back.
+TEST(Update, MonitorThatWasNotDeletedIsNotRestored) {
+  EngineRun run;
+  run.machine.FailNext("DeleteFileA", ERROR_ACCESS_DENIED);
+  run.machine.FailNext("UpdateDriverForPlugAndPlayDevicesA", ERROR_NO_SUCH_DEVINST);
+  run.Update();
+  EXPECT_EQ(run.Log().find("Restore Language Monitor"), std::string::npos);
+  EXPECT_EQ(run.machine.services.spooler().starts, 1);
+}
+
+// No run leaves the spooler stopped: a stop that gives up after a minute
+// but ends later, and a start that fails, are followed by a start at the
+// end of the run.
+TEST(Update, StopThatEndsAfterTheWaitGaveUpIsFollowedByAStart) {
+  EngineRun run;
+  run.machine.services.spooler().pendingMillis = 70000;
+  // Stopping took long; starting doesn't.
+  run.machine.devices.duringUpdate = [&] { run.machine.services.spooler().pendingMillis = 0; };
+  run.Update();
+  EXPECT_TRUE(run.Log().ends_with("Update Driver\nDriver update completed.\nStart Spooler\n" +
+                                  StartLines()))
+      << run.Log();
+  EXPECT_NE(run.Log().find("ERROR: SPOOLER SERVICE DID NOT STOP IN TIME\n"), std::string::npos);
+  EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.machine.services.OpenHandles(), 0);
+}
+
+TEST(Update, RefusedStartIsTriedAgainAtTheEnd) {
+  EngineRun run;
+  run.machine.FailNext("StartServiceA", ERROR_ACCESS_DENIED);
+  run.Update();
+  EXPECT_TRUE(run.Log().ends_with("Driver update completed.\nStart Spooler\n" + StartLines()));
+  EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_EQ(run.exitCode, 0u);
+}
+
+// A spooler that won't start again fails the run: no printer would print.
+TEST(Update, SpoolerThatStaysStoppedFailsTheRun) {
+  EngineRun run;
+  run.machine.FailNext("StartServiceA", ERROR_ACCESS_DENIED, 2);
+  run.Update();
+  EXPECT_TRUE(run.Log().ends_with(
+      "Driver update completed.\nStart Spooler\nSERVICE_OPEN for start\n"
+      "ERROR: COULDN'T START SERVICE\nAccess is denied.\r\nAccess is denied.\r\n"));
+  EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_ERROR));
+  EXPECT_EQ(run.exitCode, 1u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/setup_app.h"
+#include "engine/exit_status.h"
 #include "platform/handles.h"
 
 #define QVR_64BIT_PROGRAM "qvrsetup64.exe"
@@ -35,10 +36,12 @@ BOOL CSetupApp::HandOverTo64Bit() {
     return FALSE;
   platform::ProcessHandle process(processes, info.hProcess);
   platform::ProcessHandle thread(processes, info.hThread);
-  DWORD exitCode = 1;
+  // The child's status goes on unchanged; only a child that can't be
+  // followed counts as failed.
+  DWORD exitCode = kExitFailed;
   if (processes.WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
       !processes.GetExitCodeProcess(process.get(), &exitCode))
-    exitCode = 1;
+    exitCode = kExitFailed;
   m_nExitCode = static_cast<int>(exitCode);
   return TRUE;
 }

@@ -1,6 +1,8 @@
 #include "app/setup_app.h"
 
 #include "app/command_line.h"
+#include "engine/exit_status.h"
+#include "platform/handles.h"
 #include "ui/error_dlg.h"
 #include "ui/setup_dlg.h"
 
@@ -15,10 +17,26 @@ BOOL CSetupApp::InitInstance() {
   Enable3dControlsStatic();
 
   CString argumentText = m_lpCmdLine != nullptr ? m_lpCmdLine : "";
+  CommandLineValues values;
+  if (!argumentText.IsEmpty()) values = SplitCommandLine(argumentText, m_codePage);
+
+  // Before anything is read or written, and after the hand-over, so that a
+  // 32-bit program that hands over does not hold the mutex its child needs.
+  platform::MutexHandle runLock(*m_platform.sync,
+                                m_platform.sync->CreateMutexA(nullptr, FALSE, QVR_RUN_MUTEX));
+  if (!TakeRunLock(runLock)) {
+    // A script is told to try again later; an operator sees the run that is
+    // already open.
+    if (!values.printerName.IsEmpty())
+      m_nExitCode = static_cast<int>(kExitAnotherRun);
+    else
+      ShowRunningSetup();
+    return FALSE;
+  }
+
   if (!argumentText.IsEmpty()) {
     CSetupDlg dlg(m_platform);
     m_pMainWnd = &dlg;
-    CommandLineValues values = SplitCommandLine(argumentText, m_codePage);
     dlg.m_strInfFile = values.infFile;
     dlg.m_strPrinterName = values.printerName;
     dlg.m_bSilent = values.silent;

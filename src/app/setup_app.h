@@ -5,6 +5,15 @@
 #include "framework/afx.h"
 #include "platform/platform.h"
 
+namespace platform {
+class MutexHandle;
+}
+
+// The machine-wide mutex that one run of the program holds.
+#define QVR_RUN_MUTEX "Global\\QVRSetupRun"
+// The main dialog's caption, by which a second start finds it.
+#define QVR_DIALOG_CAPTION "QVR Driver Setup"
+
 class CSetupApp : public CWinApp {
  public:
   CSetupApp(const platform::Platform& platform, const AnsiCodePage& codePage)
@@ -17,6 +26,11 @@ class CSetupApp : public CWinApp {
   // Under WOW64, runs the 64-bit program from the same folder in this one's
   // place and takes its exit code. FALSE when there is nothing to hand over.
   BOOL HandOverTo64Bit();
+  // One run at a time (app/run_lock.cpp). TakeRunLock takes the mutex that
+  // `lock` holds, false when another run has it; ShowRunningSetup brings
+  // that run's dialog to the front.
+  bool TakeRunLock(platform::MutexHandle& lock);
+  void ShowRunningSetup();
 
  private:
   platform::Platform m_platform;

@@ -50,10 +50,11 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
     return FALSE;
   };
 
-  char directory[MAX_PATH] = {};
-  DWORD length = m_platform.files->GetCurrentDirectoryA(MAX_PATH, directory);
-  if (length == 0 || length >= MAX_PATH) return fail(infFile, "Error Reading INF!");
-  std::string path = std::string(directory) + "\\" + infFile.str();
+  if (!m_paths.HasFolder()) {
+    m_platform.error->SetLastError(m_paths.folderError);
+    return fail(infFile, "Error Reading INF!");
+  }
+  std::string path = m_paths.InFolder(infFile.str());
   if (path.size() >= MAX_PATH) {
     m_platform.error->SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return fail(infFile, "Error Reading INF!");

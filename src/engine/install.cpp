@@ -2,20 +2,20 @@
 // Plug and Play or the Add Printer wizard can install from the package.
 #include <string>
 
+#include "engine/exit_status.h"
 #include "ui/setup_dlg.h"
 
 void CSetupDlg::OnInstall() {
-  if (m_bUnattended) m_dwExitCode = 1;  // until the copy succeeds
+  bool copied = CopyInfToStore();
+  if (m_bUnattended) m_dwExitCode = copied ? kExitDone : kExitFailed;
+}
 
-  char directory[MAX_PATH] = {};
-  DWORD length = m_platform.files->GetCurrentDirectoryA(MAX_PATH, directory);
-  if (length == 0 || length >= MAX_PATH) {
+bool CSetupDlg::CopyInfToStore() {
+  if (!m_paths.HasFolder()) {
     Report("Can't get current directory!", "Can't get current directory!");
     m_stcStateIcon.SetIcon(m_hIconError);
-    return;
+    return false;
   }
-  const std::string media = directory;
-  const std::string source = media + "\\" + m_strInfFile.str();
 
   m_strStatus = "Copying the INF file.";
   UpdateData(FALSE);
@@ -23,16 +23,17 @@ void CSetupDlg::OnInstall() {
   char destination[MAX_PATH] = {};
   DWORD required = 0;
   LPSTR component = nullptr;
-  if (m_platform.devices->SetupCopyOEMInfA(source.c_str(), media.c_str(), SPOST_PATH,
+  bool copied =
+      m_platform.devices->SetupCopyOEMInfA(m_paths.inf.c_str(), m_paths.folder.c_str(), SPOST_PATH,
                                            SP_COPY_SOURCE_SIS_MASTER, destination, MAX_PATH,
-                                           &required, &component)) {
+                                           &required, &component) != FALSE;
+  if (copied) {
     m_strResult.Format("%s %s",
                        "The INF file was copied and the driver files are  stored in the "
                        "following directory:",
-                       directory);
+                       m_paths.folder.c_str());
     m_strStatus = "Operation completed.";
     m_stcStateIcon.SetIcon(m_hIconDone);
-    if (m_bUnattended) m_dwExitCode = 0;
   } else {
     ShowLastError();
   }
@@ -40,4 +41,5 @@ void CSetupDlg::OnInstall() {
   m_btnInstall.EnableWindow(FALSE);
   m_btnUpdate.EnableWindow(FALSE);
   UpdateData(FALSE);
+  return copied;
 }

@@ -112,3 +112,22 @@ int CSetupDlg::ControlSpooler(int start) {
   WriteLogStr("SERVICE_CLOSE handle\n");
   return 1;
 }
+
+DWORD CSetupDlg::SettledSpoolerState() {
+  platform::IServices& services = *m_platform.services;
+  platform::ServiceHandle manager(
+      services, services.OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_ALL_ACCESS));
+  if (!manager.valid()) return 0;
+  platform::ServiceHandle query(
+      services, services.OpenServiceA(manager.get(), "Spooler", SERVICE_QUERY_STATUS));
+  if (!query.valid()) return 0;
+  DWORD started = m_platform.clock->GetTickCount();
+  for (;;) {
+    SERVICE_STATUS status = {};
+    if (!services.QueryServiceStatus(query.get(), &status)) return 0;
+    if (status.dwCurrentState != SERVICE_STOP_PENDING ||
+        m_platform.clock->GetTickCount() - started >= kWaitLimitMs)
+      return status.dwCurrentState;
+    m_platform.clock->Sleep(kPollPauseMs);
+  }
+}

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/exit_status.h"
 #include "platform/handles.h"
 #include "ui/setup_dlg.h"
 
@@ -42,197 +43,269 @@ void CSetupDlg::LogPath(LPCSTR path) {
   LogText("\n");
 }
 
+// What the steps of one Update share.
+struct CSetupDlg::UpdateRun {
+  std::string hardwareId;
+  std::string monitor;             // the model's language monitor file
+  std::string installedMonitor;    // where it lies in system32
+  DWORD exitStatus = kExitFailed;  // until the driver update says otherwise
+  bool monitorDeleted = false;     // this run took the installed monitor away
+  bool spoolerInDoubt = false;     // a stop or start failed: it may be left stopped
+  bool lineOpen = false;           // the log's last text has no line feed
+};
+
 void CSetupDlg::OnUpdate() {
-  platform::IFiles& files = *m_platform.files;
-  platform::IThreadError& error = *m_platform.error;
-  if (m_bUnattended) m_dwExitCode = 1;  // until the driver update says otherwise
-
+  UpdateRun run;
   UpdateData(TRUE);
-
-  // A 32-bit process on 64-bit Windows sees a redirected system32 and cannot
-  // update a Plug and Play driver: refuse before touching anything.
-  BOOL wow64 = FALSE;
-  if (m_platform.processes->IsWow64Process(&wow64) && wow64) {
-    Report("The 32-bit setup can't update drivers on 64-bit Windows!",
-           "The 32-bit setup can't update drivers on 64-bit Windows!\n");
-    m_stcStateIcon.SetIcon(m_hIconError);
-    m_btnInstall.EnableWindow(FALSE);
-    m_btnUpdate.EnableWindow(FALSE);
-    UpdateData(FALSE);
-    return;
+  if (RefuseUnderWow64() && FindPackagePaths() && ResolveHardwareId(run) && ResolveMonitor(run)) {
+    SwapMonitorOut(run);
+    StartSideTool();
+    // A failed update must not leave the printer without its monitor.
+    if (!UpdateDriver(run) && run.monitorDeleted) RestoreMonitor(run);
+    if (run.spoolerInDoubt) StartStoppedSpooler(run);
   }
-
-  [&] {
-    char directoryBuffer[MAX_PATH] = {};
-    DWORD length = files.GetCurrentDirectoryA(MAX_PATH, directoryBuffer);
-    if (length == 0 || length >= MAX_PATH) {
-      Report("Can't get current directory!", "Can't get current directory!\n");
-      return;
-    }
-    const std::string directory = directoryBuffer;
-    LogPath(directory.c_str());
-
-    const std::string infPath = directory + "\\" + m_strInfFile.str();
-    LogPath(infPath.c_str());
-
-    CString model;
-    m_lbModels.GetText(m_lbModels.GetCurSel(), model);
-
-    DWORD idLength = 0;
-    GetHardwareId(model, nullptr, &idLength);
-    if (idLength == 0) {
-      Report("Can't get HW ID resource text!", "Can't get HW ID resource text!\n");
-      return;
-    }
-    std::vector<char> hardwareId(idLength * 2, '\0');
-    int filled = GetHardwareId(model, hardwareId.data(), &idLength);
-    LogPath(hardwareId.data());
-    if (filled == 0) {
-      Report("Can't get HW ID resource text!", "Can't get HW ID resource text!\n");
-      return;
-    }
-
-    m_strStatus = "Updating the driver files.";
-    UpdateData(FALSE);
-
-    DWORD monitorLength = 0;
-    GetMonitorName(nullptr, &monitorLength);
-    bool haveMonitor = monitorLength != 0;
-    std::vector<char> monitor(monitorLength + 1, '\0');
-    if (haveMonitor) {
-      haveMonitor = GetMonitorName(monitor.data(), &monitorLength) != 0;
-      LogPath(monitor.data());
-    }
-    if (!haveMonitor) {
-      Report("Can't get Monitor resource text!", "Can't get Monitor resource text!\n");
-      m_stcStateIcon.SetIcon(m_hIconError);
-      return;
-    }
-
-    LogPath((directory + "\\" + monitor.data()).c_str());
-    const std::string backupDirectory = directory + "\\bak";
-    LogPath(backupDirectory.c_str());
-
-    char windows[MAX_PATH] = {};
-    UINT windowsLength = files.GetWindowsDirectoryA(windows, MAX_PATH);
-    if (windowsLength == 0 || windowsLength >= MAX_PATH) {
-      Report("Can't get pSystemDirectory name!", "Can't get pSystemDirectory name!\n");
-      return;
-    }
-    std::string installedMonitor = windows;
-    if (std::strlen(monitor.data()) + windowsLength + 11 <= MAX_PATH) {
-      installedMonitor += "\\system32\\";
-      installedMonitor += monitor.data();
-      LogPath(installedMonitor.c_str());
-    }
-
-    LogText("Stop Spooler\n");
-    if (!ControlSpooler(0)) {
-      ShowLastError();
-      m_stcStateIcon.SetIcon(m_hIconError);
-    } else {
-      LogText("Create Backup Directory\n");
-      bool backedUp = false;
-      if (files.CreateDirectoryA(backupDirectory.c_str(), nullptr) ||
-          error.GetLastError() == ERROR_ALREADY_EXISTS) {
-        LogText("Copy Language Monitor to Backup Directory\n");
-        const std::string backupFile = backupDirectory + "\\" + monitor.data();
-        backedUp = files.CopyFileA(installedMonitor.c_str(), backupFile.c_str(), FALSE) != FALSE;
-        if (!backedUp) ShowLastError();
-      } else {
-        ShowLastError();
-      }
-
-      // Without a backup the installed monitor stays where it is.
-      if (backedUp) {
-        m_platform.clock->Sleep(3000);
-        LogText("Delete Language Monitor\n");
-        if (!files.DeleteFileA(installedMonitor.c_str())) {
-          ShowLastError();
-          m_stcStateIcon.SetIcon(m_hIconError);
-        }
-      } else {
-        LogText("Language Monitor not deleted: no backup\n");
-      }
-
-      LogText("Start Spooler\n");
-      if (!ControlSpooler(1)) {
-        ShowLastError();
-        m_stcStateIcon.SetIcon(m_hIconError);
-      }
-      m_stcStateIcon.SetIcon(m_hIconDone);
-
-      platform::LocalText text(*m_platform.messages);
-      if (m_platform.messages->FormatMessageA(
-              FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-                  FORMAT_MESSAGE_FROM_SYSTEM,
-              nullptr, error.GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-              text.receiver(), 0, nullptr) != 0 &&
-          text.get() != nullptr) {
-        m_strStatus = CString("Language Monitor backup: ") + text.get();
-        LogText(m_strStatus);
-      }
-    }
-
-    if (m_bSilent) {
-      const std::string tool = directory + "\\KillLogoTestingWarnings.exe";
-      const char* const argv[] = {"//NOLOGO", nullptr};
-      if (m_platform.processes->SpawnV(1, tool.c_str(), argv) == -1) {
-        CString message;
-        message.Format("Error runing script: errno = %d\n", m_platform.processes->GetErrno());
-        WriteLog(message);
-        m_platform.debug->OutputDebugStringA(message);
-      }
-    }
-
-    LogText("Update Driver\n");
-    // An unattended run takes the restart question itself, so that the
-    // platform never waits on a prompt that nobody answers.
-    BOOL restart = FALSE;
-    if (m_platform.devices->UpdateDriverForPlugAndPlayDevicesA(
-            m_hWnd, hardwareId.data(), infPath.c_str(), INSTALLFLAG_FORCE,
-            m_bUnattended ? &restart : nullptr)) {
-      m_strStatus = "Driver update completed.";
-      m_stcStateIcon.SetIcon(m_hIconDone);
-      LogText(m_strStatus);
-      if (restart) LogText("\nA restart is required to complete the driver update.\n");
-      if (m_bUnattended) m_dwExitCode = restart ? ERROR_SUCCESS_REBOOT_REQUIRED : 0;
-      UpdateData(FALSE);
-      return;
-    }
-    LPCSTR outcome = nullptr;
-    HICON icon = m_hIconError;
-    switch (error.GetLastError()) {
-      case ERROR_FILE_NOT_FOUND:
-        outcome = "The path specified for FullInfPath does not exist.";
-        break;
-      case ERROR_INVALID_FLAGS:
-        outcome = "The value specified for InstallFlags is invalid.";
-        break;
-      case ERROR_NO_SUCH_DEVINST:
-        outcome =
-            "The value specified for HardwareId does not match any device on the system. That "
-            "is, the device is not plugged in.";
-        break;
-      case 0:
-        outcome =
-            "The routine found a match for the HardwareId value, but the specified driver was "
-            "not better than the current driver and the caller did not specify the "
-            "INSTALLFLAG_FORCE flag.";
-        icon = m_hIconDone;
-        if (m_bUnattended) m_dwExitCode = 0;
-        break;
-      default:
-        ShowLastError();
-        UpdateData(FALSE);
-        return;
-    }
-    Report(outcome, outcome);
-    m_stcStateIcon.SetIcon(icon);
-    UpdateData(FALSE);
-  }();
-
+  if (m_bUnattended) m_dwExitCode = run.exitStatus;
   m_btnInstall.EnableWindow(FALSE);
   m_btnUpdate.EnableWindow(FALSE);
   UpdateData(FALSE);
+}
+
+bool CSetupDlg::RefuseUnderWow64() {
+  // A 32-bit process on 64-bit Windows sees a redirected system32 and cannot
+  // update a Plug and Play driver: refuse before touching anything.
+  BOOL wow64 = FALSE;
+  if (!m_platform.processes->IsWow64Process(&wow64) || !wow64) return true;
+  Report("The 32-bit setup can't update drivers on 64-bit Windows!",
+         "The 32-bit setup can't update drivers on 64-bit Windows!\n");
+  m_stcStateIcon.SetIcon(m_hIconError);
+  return false;
+}
+
+bool CSetupDlg::FindPackagePaths() {
+  if (!m_paths.HasFolder()) {
+    Report("Can't get current directory!", "Can't get current directory!\n");
+    return false;
+  }
+  LogPath(m_paths.folder.c_str());
+  LogPath(m_paths.inf.c_str());
+  return true;
+}
+
+bool CSetupDlg::ResolveHardwareId(UpdateRun& run) {
+  CString model;
+  m_lbModels.GetText(m_lbModels.GetCurSel(), model);
+  DWORD length = 0;
+  GetHardwareId(model, nullptr, &length);
+  if (length == 0) {
+    Report("Can't get HW ID resource text!", "Can't get HW ID resource text!\n");
+    return false;
+  }
+  std::vector<char> id(length * 2, '\0');
+  int filled = GetHardwareId(model, id.data(), &length);
+  run.hardwareId = id.data();
+  LogPath(run.hardwareId.c_str());
+  if (filled == 0) {
+    Report("Can't get HW ID resource text!", "Can't get HW ID resource text!\n");
+    return false;
+  }
+  m_strStatus = "Updating the driver files.";
+  UpdateData(FALSE);
+  return true;
+}
+
+bool CSetupDlg::ResolveMonitor(UpdateRun& run) {
+  DWORD length = 0;
+  GetMonitorName(nullptr, &length);
+  bool haveMonitor = length != 0;
+  std::vector<char> monitor(length + 1, '\0');
+  if (haveMonitor) {
+    haveMonitor = GetMonitorName(monitor.data(), &length) != 0;
+    LogPath(monitor.data());
+  }
+  if (!haveMonitor) {
+    Report("Can't get Monitor resource text!", "Can't get Monitor resource text!\n");
+    m_stcStateIcon.SetIcon(m_hIconError);
+    return false;
+  }
+  run.monitor = monitor.data();
+
+  LogPath(m_paths.InFolder(run.monitor).c_str());
+  LogPath(m_paths.backup.c_str());
+  if (m_paths.windows.empty()) {
+    Report("Can't get pSystemDirectory name!", "Can't get pSystemDirectory name!\n");
+    return false;
+  }
+  // A path that does not fit leaves the bare Windows directory, on which
+  // the copy and the deletion then fail with a report.
+  std::optional<std::string> installed = m_paths.InstalledMonitor(run.monitor);
+  run.installedMonitor = installed.value_or(m_paths.windows);
+  if (installed) LogPath(run.installedMonitor.c_str());
+  return true;
+}
+
+void CSetupDlg::SwapMonitorOut(UpdateRun& run) {
+  platform::IFiles& files = *m_platform.files;
+  platform::IThreadError& error = *m_platform.error;
+
+  LogText("Stop Spooler\n");
+  if (!ControlSpooler(0)) {
+    ShowLastError();
+    m_stcStateIcon.SetIcon(m_hIconError);
+    run.spoolerInDoubt = true;
+    return;
+  }
+
+  LogText("Create Backup Directory\n");
+  bool backedUp = false;
+  if (files.CreateDirectoryA(m_paths.backup.c_str(), nullptr) ||
+      error.GetLastError() == ERROR_ALREADY_EXISTS) {
+    LogText("Copy Language Monitor to Backup Directory\n");
+    backedUp = files.CopyFileA(run.installedMonitor.c_str(),
+                               m_paths.BackupFile(run.monitor).c_str(), FALSE) != FALSE;
+    if (!backedUp) ShowLastError();
+  } else {
+    ShowLastError();
+  }
+
+  // Without a backup the installed monitor stays where it is.
+  if (backedUp) {
+    m_platform.clock->Sleep(3000);
+    LogText("Delete Language Monitor\n");
+    if (files.DeleteFileA(run.installedMonitor.c_str())) {
+      run.monitorDeleted = true;
+    } else {
+      ShowLastError();
+      m_stcStateIcon.SetIcon(m_hIconError);
+    }
+  } else {
+    LogText("Language Monitor not deleted: no backup\n");
+  }
+
+  LogText("Start Spooler\n");
+  if (!ControlSpooler(1)) {
+    ShowLastError();
+    m_stcStateIcon.SetIcon(m_hIconError);
+    run.spoolerInDoubt = true;
+  }
+  m_stcStateIcon.SetIcon(m_hIconDone);
+
+  platform::LocalText text(*m_platform.messages);
+  if (m_platform.messages->FormatMessageA(
+          FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+              FORMAT_MESSAGE_FROM_SYSTEM,
+          nullptr, error.GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text.receiver(),
+          0, nullptr) != 0 &&
+      text.get() != nullptr) {
+    m_strStatus = CString("Language Monitor backup: ") + text.get();
+    LogText(m_strStatus);
+  }
+}
+
+void CSetupDlg::StartSideTool() {
+  if (!m_bSilent) return;
+  const std::string tool = m_paths.InFolder("KillLogoTestingWarnings.exe");
+  const char* const argv[] = {"//NOLOGO", nullptr};
+  if (m_platform.processes->SpawnV(1, tool.c_str(), argv) != -1) return;
+  CString message;
+  message.Format("Error runing script: errno = %d\n", m_platform.processes->GetErrno());
+  WriteLog(message);
+  m_platform.debug->OutputDebugStringA(message);
+}
+
+bool CSetupDlg::UpdateDriver(UpdateRun& run) {
+  LogText("Update Driver\n");
+  // An unattended run takes the restart question itself, so that the
+  // platform never waits on a prompt that nobody answers.
+  BOOL restart = FALSE;
+  if (m_platform.devices->UpdateDriverForPlugAndPlayDevicesA(m_hWnd, run.hardwareId.c_str(),
+                                                             m_paths.inf.c_str(), INSTALLFLAG_FORCE,
+                                                             m_bUnattended ? &restart : nullptr)) {
+    m_strStatus = "Driver update completed.";
+    m_stcStateIcon.SetIcon(m_hIconDone);
+    LogText(m_strStatus);
+    run.lineOpen = !restart;
+    if (restart) LogText("\nA restart is required to complete the driver update.\n");
+    run.exitStatus = restart ? kExitRestartNeeded : kExitDone;
+    UpdateData(FALSE);
+    return true;
+  }
+  LPCSTR outcome = nullptr;
+  HICON icon = m_hIconError;
+  switch (m_platform.error->GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+      outcome = "The path specified for FullInfPath does not exist.";
+      break;
+    case ERROR_INVALID_FLAGS:
+      outcome = "The value specified for InstallFlags is invalid.";
+      break;
+    case ERROR_NO_SUCH_DEVINST:
+      outcome =
+          "The value specified for HardwareId does not match any device on the system. That "
+          "is, the device is not plugged in.";
+      break;
+    case 0:
+      outcome =
+          "The routine found a match for the HardwareId value, but the specified driver was "
+          "not better than the current driver and the caller did not specify the "
+          "INSTALLFLAG_FORCE flag.";
+      icon = m_hIconDone;
+      run.exitStatus = kExitDone;
+      break;
+    default:
+      ShowLastError();
+      UpdateData(FALSE);
+      return false;
+  }
+  Report(outcome, outcome);
+  run.lineOpen = true;
+  m_stcStateIcon.SetIcon(icon);
+  UpdateData(FALSE);
+  return run.exitStatus == kExitDone;
+}
+
+void CSetupDlg::RestoreMonitor(UpdateRun& run) {
+  // The driver update's outcome has no line feed of its own.
+  if (run.lineOpen) LogText("\n");
+  run.lineOpen = false;
+  LogText("Restore Language Monitor from Backup Directory\n");
+  // A monitor that is back in system32 by now came with the new driver or
+  // from someone else, and is newer than the backup: it stays.
+  bool restored = m_platform.files->CopyFileA(m_paths.BackupFile(run.monitor).c_str(),
+                                              run.installedMonitor.c_str(), TRUE) != FALSE;
+  DWORD error = restored ? 0 : m_platform.error->GetLastError();
+  bool inPlace = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+  if (!restored && !inPlace) ShowLastError();
+
+  // The spooler loads its monitors when it starts.
+  LogText("Stop Spooler\n");
+  if (!ControlSpooler(0)) {
+    ShowLastError();
+    run.spoolerInDoubt = true;
+  } else {
+    LogText("Start Spooler\n");
+    if (!ControlSpooler(1)) {
+      ShowLastError();
+      run.spoolerInDoubt = true;
+    }
+  }
+
+  if (restored)
+    Report("Language Monitor restored", "Language Monitor restored\n");
+  else if (inPlace)
+    Report("Language Monitor already in place", "Language Monitor already in place\n");
+  else
+    Report("Language Monitor not restored", "Language Monitor not restored\n");
+}
+
+void CSetupDlg::StartStoppedSpooler(UpdateRun& run) {
+  // A stop that timed out may still end after the run went on, and a failed
+  // start leaves the spooler stopped: then no printer on the machine prints.
+  if (SettledSpoolerState() != SERVICE_STOPPED) return;
+  if (run.lineOpen) LogText("\n");
+  run.lineOpen = false;
+  LogText("Start Spooler\n");
+  if (ControlSpooler(1)) return;
+  ShowLastError();
+  m_stcStateIcon.SetIcon(m_hIconError);
+  run.exitStatus = kExitFailed;
 }

@@ -161,4 +161,26 @@ class ProcessHandle {
   HANDLE m_h;
 };
 
+// A named mutex from CreateMutexA. Once taken (Taken), it is released
+// before it is closed.
+class MutexHandle {
+ public:
+  MutexHandle(ISync& sync, HANDLE h) : m_sync(sync), m_h(h) {}
+  MutexHandle(const MutexHandle&) = delete;
+  MutexHandle& operator=(const MutexHandle&) = delete;
+  ~MutexHandle() {
+    if (m_h == nullptr) return;
+    if (m_owned) m_sync.ReleaseMutex(m_h);
+    m_sync.CloseHandle(m_h);
+  }
+  bool valid() const { return m_h != nullptr; }
+  HANDLE get() const { return m_h; }
+  void Taken() { m_owned = true; }
+
+ private:
+  ISync& m_sync;
+  HANDLE m_h;
+  bool m_owned = false;
+};
+
 }  // namespace platform

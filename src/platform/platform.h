@@ -163,6 +163,28 @@ class IDevices {
                                 LPDWORD RequiredSize, LPSTR* DestinationInfFileNameComponent) = 0;
 };
 
+// Named mutexes, by which one run of the program sees another.
+class ISync {
+ public:
+  virtual ~ISync() = default;
+  virtual HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
+                              LPCSTR lpName) = 0;
+  virtual DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) = 0;
+  virtual BOOL ReleaseMutex(HANDLE hMutex) = 0;
+  virtual BOOL CloseHandle(HANDLE hObject) = 0;
+};
+
+// Other programs' top-level windows.
+class IWindows {
+ public:
+  virtual ~IWindows() = default;
+  virtual HWND FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) = 0;
+  virtual BOOL IsWindowVisible(HWND hWnd) = 0;
+  virtual BOOL IsIconic(HWND hWnd) = 0;
+  virtual BOOL ShowWindow(HWND hWnd, int nCmdShow) = 0;
+  virtual BOOL SetForegroundWindow(HWND hWnd) = 0;
+};
+
 // Every facility the program uses. A machine (real or simulated) that
 // implements all the interfaces is handed over whole with Of().
 struct Platform {
@@ -178,6 +200,8 @@ struct Platform {
   IClock* clock = nullptr;
   IProcesses* processes = nullptr;
   IDevices* devices = nullptr;
+  ISync* sync = nullptr;
+  IWindows* windows = nullptr;
 
   // Takes every facility that the machine object implements.
   template <class Machine>
@@ -195,6 +219,8 @@ struct Platform {
     Take(p.clock, m);
     Take(p.processes, m);
     Take(p.devices, m);
+    Take(p.sync, m);
+    Take(p.windows, m);
     return p;
   }
 

@@ -326,4 +326,10 @@ typedef struct _PROCESS_INFORMATION {
 #define WAIT_FAILED 0xFFFFFFFFu
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 
+// Named mutexes and other programs' windows
+#define WAIT_ABANDONED 0x00000080u
+#define WAIT_TIMEOUT 258u
+#define ERROR_FILE_EXISTS 80L
+#define SW_RESTORE 9
+
 #endif  // _WIN32

@@ -4,6 +4,7 @@
 #include "ui/setup_dlg.h"
 
 void CSetupDlg::ShowLastError() {
+  if (m_bNoReports) return;
   DWORD code = m_platform.error->GetLastError();
   platform::LocalText text(*m_platform.messages);
   DWORD length = m_platform.messages->FormatMessageA(
@@ -17,6 +18,7 @@ void CSetupDlg::ShowLastError() {
 }
 
 void CSetupDlg::Report(LPCSTR boxText, LPCSTR logText, LPCSTR caption) {
+  if (m_bNoReports) return;
   if (m_bUnattended) {
     if (logText != nullptr) WriteLog(logText);
   } else {

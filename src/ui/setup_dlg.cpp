@@ -63,6 +63,8 @@ BOOL CSetupDlg::OnInitDialog() {
   m_hIconDone = AfxGetApp()->LoadIcon(IDI_STATE_DONE);
   m_hIconError = AfxGetApp()->LoadIcon(IDI_STATE_ERROR);
 
+  m_paths = PackagePaths::Read(*m_platform.files, *m_platform.error, m_strInfFile.str());
+
   if (!ListInstalledPrinters(&m_lbInstalled)) {
     m_lbInstalled.AddString("No Printer available!");
     m_btnInstall.EnableWindow(TRUE);
@@ -71,11 +73,17 @@ BOOL CSetupDlg::OnInitDialog() {
 
   // The run is unattended when the command line names a printer that is
   // installed. That is settled before the INF is read, so that the reader's
-  // reports already go to the log and no message box holds up a script.
+  // reports already go to the log and no message box holds up a script. A
+  // named printer that isn't installed ends the run at once, and the
+  // reader's reports are dropped: a script would wait on them for ever.
   std::optional<LogSession> log;
-  if (!m_strPrinterName.IsEmpty() && m_lbInstalled.FindString(0, m_strPrinterName) != LB_ERR) {
-    m_bUnattended = TRUE;
-    log.emplace(*this);
+  if (!m_strPrinterName.IsEmpty()) {
+    if (m_lbInstalled.FindString(0, m_strPrinterName) != LB_ERR) {
+      m_bUnattended = TRUE;
+      log.emplace(*this);
+    } else {
+      m_bNoReports = TRUE;
+    }
   }
 
   m_strStatus = "Select the printer you want to install.";

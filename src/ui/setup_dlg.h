@@ -2,6 +2,7 @@
 // readers and the two procedures are its member functions, defined in the
 // subsystem folders they belong to.
 #pragma once
+#include "engine/package_paths.h"
 #include "framework/afx.h"
 #include "platform/platform.h"
 
@@ -20,6 +21,9 @@ class CSetupDlg : public CDialog {
   CString m_strPrinterName;
   BOOL m_bUnattended = FALSE;
   BOOL m_bSilent = FALSE;
+  // A command line that names a printer the machine doesn't have: the run
+  // has nothing to do and nobody to tell, so every report is dropped.
+  BOOL m_bNoReports = FALSE;
   CListBox m_lbMonitors;
   CStatic m_stcStateIcon;
   CListBox m_lbDriverVersions;
@@ -36,9 +40,11 @@ class CSetupDlg : public CDialog {
   HICON m_hIconPress = nullptr;
   HICON m_hIconDone = nullptr;
   HICON m_hIconError = nullptr;
-  // What an unattended run tells its script: 0 done, 1 failed, 3010 done
-  // but a restart is needed. Interactive runs leave it at 0.
+  // What an unattended run tells its script (engine/exit_status.h).
+  // Interactive runs leave it at 0.
   DWORD m_dwExitCode = 0;
+  // The package's paths, read when the dialog opens.
+  PackagePaths m_paths;
 
   // Progress log (log/progress_log.cpp).
   void CreateLogFile();
@@ -61,6 +67,10 @@ class CSetupDlg : public CDialog {
   // Stops (0) or starts (any other value) the spooler and waits for it
   // (engine/spooler_control.cpp). 1 lets the caller go on, 0 is a failure.
   int ControlSpooler(int start);
+  // The spooler's state once a stop that is still under way has ended (the
+  // wait is bounded as ControlSpooler's are); 0 when it can't be read.
+  // Writes nothing.
+  DWORD SettledSpoolerState();
   // The selected model's language monitor file, by the size-then-fill
   // protocol: 0 and the length in *pSize when the buffer is too small.
   int GetMonitorName(LPSTR buffer, DWORD* pSize);
@@ -90,6 +100,22 @@ class CSetupDlg : public CDialog {
   void LogText(LPCSTR text);
   void LogPath(LPCSTR path);
   bool WaitForSpooler(platform::ServiceHandle& query, DWORD target, LPCSTR progress);
+
+  // The steps of OnUpdate (engine/update.cpp). A step that returns false
+  // has reported why, and the run goes no further.
+  struct UpdateRun;
+  bool RefuseUnderWow64();
+  bool FindPackagePaths();
+  bool ResolveHardwareId(UpdateRun& run);
+  bool ResolveMonitor(UpdateRun& run);
+  void SwapMonitorOut(UpdateRun& run);
+  void StartSideTool();
+  // True when the driver took, or needed nothing.
+  bool UpdateDriver(UpdateRun& run);
+  void RestoreMonitor(UpdateRun& run);
+  void StartStoppedSpooler(UpdateRun& run);
+  // The body of OnInstall (engine/install.cpp): true when the INF was copied.
+  bool CopyInfToStore();
 
   platform::Platform m_platform;
 

@@ -15,6 +15,9 @@
 #                          records); may be given more than once
 #         --spooler        starts the print spooler (net start spooler),
 #                          after the imports
+#         --newdev FILE    puts FILE into the prefix's system32 as newdev.dll
+#                          and has Wine load it instead of its own
+#                          (WINEDLLOVERRIDES newdev=n)
 set -eu
 
 unset DISPLAY WAYLAND_DISPLAY || true
@@ -99,6 +102,7 @@ run() {
   programs=
   registry_files=
   start_spooler=no
+  newdev=
   while [ $# -gt 0 ]; do
     case $1 in
       --program | --registry)
@@ -116,6 +120,12 @@ run() {
       --spooler)
         start_spooler=yes
         shift
+        ;;
+      --newdev)
+        [ $# -ge 2 ] || die "$1 needs a file"
+        [ -f "$2" ] || die "$1 $2: no such file"
+        newdev=$2
+        shift 2
         ;;
       *) die "unknown option $1" ;;
     esac
@@ -138,17 +148,22 @@ run() {
   done <<LIST
 $programs
 LIST
+  if [ -n "$newdev" ]; then
+    cp "$newdev" "$prefix/drive_c/windows/system32/newdev.dll"
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;newdev=n"
+  fi
   t1=$(now_ms)
 
   # Start the prefix once before the case: the server, services.exe and the
   # device manager come up on the first process, which costs most of a
   # second. A persistent server keeps them for the case itself.
   # Listing the cases also catches a name that selects none, which GoogleTest
-  # would count as passed.
+  # would count as passed. A row of a table is named by its own name: it
+  # lists as TEST/ROW, followed by its parameter.
   wineserver -p
   cases=$(timeout 60 "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_list_tests 2>/dev/null) ||
     die "Wine could not start qvr_e2e.exe in $prefix"
-  printf '%s\n' "$cases" | tr -d '\r' | grep -qx "  $case_name" ||
+  printf '%s\n' "$cases" | tr -d '\r' | grep -Eq "^  ([A-Za-z0-9_]+/)?$case_name( |\$)" ||
     die "qvr_e2e.exe has no case $case_name"
   t2=$(now_ms)
 
@@ -171,7 +186,7 @@ LIST
 
   status=0
   QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
-    timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name" \
+    timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name:*/$case_name" \
     --gtest_color=no || status=$?
   t4=$(now_ms)
   if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then

@@ -19,6 +19,7 @@ BOOL SimDevices::UpdateDriverForPlugAndPlayDevicesA(HWND parent, LPCSTR hardware
                                                     LPCSTR infPath, DWORD flags, PBOOL reboot) {
   updateCalls.push_back({parent, hardwareId != nullptr ? hardwareId : "",
                          infPath != nullptr ? infPath : "", flags, reboot != nullptr});
+  if (duringUpdate) duringUpdate();
   if (m_machine.Enter("UpdateDriverForPlugAndPlayDevicesA")) return FALSE;
   if (reboot != nullptr) *reboot = FALSE;
   if (flags & ~0x7u) {

@@ -1,6 +1,7 @@
 // The simulated Plug and Play devices, found by hardware ID, and the INF
 // store that SetupCopyOEMInfA copies into.
 #pragma once
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,6 +44,8 @@ class SimDevices : public platform::IDevices {
   std::vector<std::string> storedInfs;
   // Restarts the platform would have asked the user for.
   int restartPrompts = 0;
+  // What else happens on the machine while a driver update runs.
+  std::function<void()> duringUpdate;
 
   BOOL UpdateDriverForPlugAndPlayDevicesA(HWND hwndParent, LPCSTR HardwareId, LPCSTR FullInfPath,
                                           DWORD InstallFlags, PBOOL bRebootRequired) override;

@@ -105,6 +105,8 @@ platform::Platform SimMachine::platform() {
   p.setup = &setup;
   p.services = &services;
   p.devices = &devices;
+  p.sync = &others;
+  p.windows = &others;
   return p;
 }
 

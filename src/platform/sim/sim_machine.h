@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/sim_devices.h"
+#include "platform/sim/sim_other_processes.h"
 #include "platform/sim/sim_printers.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_services.h"
@@ -38,6 +39,7 @@ class SimMachine : public platform::IFiles,
   SimSetupApi setup{*this};
   SimServices services{*this};
   SimDevices devices{*this};
+  SimOtherProcesses others{*this};
 
   // ---- the file tree: drive-letter paths, kept in a temporary folder
   void MakeDirectory(const std::string& path);

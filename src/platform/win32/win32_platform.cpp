@@ -19,7 +19,9 @@ class Win32Machine final : public IFiles,
                            public IServices,
                            public IClock,
                            public IProcesses,
-                           public IDevices {
+                           public IDevices,
+                           public ISync,
+                           public IWindows {
  public:
   DWORD GetCurrentDirectoryA(DWORD n, LPSTR buffer) override {
     return ::GetCurrentDirectoryA(n, buffer);
@@ -171,6 +173,21 @@ class Win32Machine final : public IFiles,
                         DWORD destSize, LPDWORD required, LPSTR* component) override {
     return ::SetupCopyOEMInfA(source, media, mediaType, style, dest, destSize, required, component);
   }
+
+  // CloseHandle and WaitForSingleObject serve ISync as they serve IFiles
+  // and IProcesses.
+  HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name) override {
+    return ::CreateMutexA(security, initialOwner, name);
+  }
+  BOOL ReleaseMutex(HANDLE mutex) override { return ::ReleaseMutex(mutex); }
+
+  HWND FindWindowA(LPCSTR className, LPCSTR windowName) override {
+    return ::FindWindowA(className, windowName);
+  }
+  BOOL IsWindowVisible(HWND window) override { return ::IsWindowVisible(window); }
+  BOOL IsIconic(HWND window) override { return ::IsIconic(window); }
+  BOOL ShowWindow(HWND window, int show) override { return ::ShowWindow(window, show); }
+  BOOL SetForegroundWindow(HWND window) override { return ::SetForegroundWindow(window); }
 };
 
 }  // namespace
