@@ -22,7 +22,7 @@ bool CSetupDlg::WaitForSpooler(platform::ServiceHandle& query, DWORD target, LPC
     } else {
       // The query handle is closed here and the wait ends as if the state
       // had been reached.
-      query.Close();
+      query.reset();
       ShowLastError();
     }
     WriteLogStr(progress);
@@ -51,10 +51,10 @@ int CSetupDlg::ControlSpooler(int start) {
       SERVICE_STATUS status = {};
       if (!services.ControlService(stop.get(), SERVICE_CONTROL_STOP, &status)) {
         WriteLogStr("ERROR: COULDN'T STOP SERVICE\n");
-        stop.Close();
+        stop.reset();
       } else {
         WriteLogStr("SERVICE_STOP\n");
-        stop.Close();
+        stop.reset();
         WriteLogStr("SERVICE_CLOSE\n");
         platform::ServiceHandle query(
             services, services.OpenServiceA(manager.get(), "Spooler", SERVICE_QUERY_STATUS));
@@ -70,7 +70,7 @@ int CSetupDlg::ControlSpooler(int start) {
         }
         WriteLogStr("SPOOLER SERVICE STOPPED\n");
         m_platform.debug->OutputDebugStringA("SPOOLER SERVICE STOPPED\n");
-        query.Close();
+        query.reset();
       }
     }
   } else {
@@ -87,7 +87,7 @@ int CSetupDlg::ControlSpooler(int start) {
       return 0;
     }
     WriteLogStr("SERVICE_START\n");
-    begin.Close();
+    begin.reset();
     WriteLogStr("SERVICE_CLOSE\n");
     platform::ServiceHandle query(
         services, services.OpenServiceA(manager.get(), "Spooler", SERVICE_QUERY_STATUS));
@@ -104,11 +104,11 @@ int CSetupDlg::ControlSpooler(int start) {
     }
     WriteLogStr("SPOOLER SERVICE STARTED\n");
     m_platform.debug->OutputDebugStringA("SPOOLER SERVICE STARTED\n");
-    query.Close();
+    query.reset();
     WriteLogStr("SERVICE_CLOSE\n");
   }
 
-  manager.Close();
+  manager.reset();
   WriteLogStr("SERVICE_CLOSE handle\n");
   return 1;
 }

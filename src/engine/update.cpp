@@ -167,7 +167,7 @@ void CSetupDlg::OnUpdate() {
               FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                   FORMAT_MESSAGE_FROM_SYSTEM,
               nullptr, error.GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-              text.receiver(), 0, nullptr) != 0 &&
+              reinterpret_cast<LPSTR>(text.put()), 0, nullptr) != 0 &&
           text.get() != nullptr) {
         m_strStatus = CString("Language Monitor backup: ") + text.get();
         LogText(m_strStatus);

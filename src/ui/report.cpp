@@ -8,7 +8,8 @@ void CSetupDlg::ShowLastError() {
   platform::LocalText text(*m_platform.messages);
   DWORD length = m_platform.messages->FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text.receiver(), 0, nullptr);
+      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(text.put()),
+      0, nullptr);
   if (length == 0 || text.get() == nullptr) return;
   if (m_bUnattended)
     WriteLog(text.get());

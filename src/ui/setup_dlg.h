@@ -3,11 +3,8 @@
 // subsystem folders they belong to.
 #pragma once
 #include "framework/afx.h"
+#include "platform/handles.h"
 #include "platform/platform.h"
-
-namespace platform {
-class ServiceHandle;
-}
 #include "resource.h"
 
 class CSetupDlg : public CDialog {
