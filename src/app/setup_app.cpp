@@ -18,7 +18,7 @@ BOOL CSetupApp::InitInstance() {
   if (!argumentText.IsEmpty()) {
     CSetupDlg dlg(m_platform);
     m_pMainWnd = &dlg;
-    CommandLineValues values = SplitCommandLine(argumentText, m_codePage);
+    CommandLineValues values = SplitCommandLine(argumentText, *m_platform.codePage);
     dlg.m_strInfFile = values.infFile;
     dlg.m_strPrinterName = values.printerName;
     dlg.m_bSilent = values.silent;

@@ -1,14 +1,12 @@
 // The application object: reads the command line, finds an INF when none is
 // named, and runs the main dialog once.
 #pragma once
-#include "app/ansi_code_page.h"
 #include "framework/afx.h"
 #include "platform/platform.h"
 
 class CSetupApp : public CWinApp {
  public:
-  CSetupApp(const platform::Platform& platform, const AnsiCodePage& codePage)
-      : m_platform(platform), m_codePage(codePage) {}
+  explicit CSetupApp(const platform::Platform& platform) : m_platform(platform) {}
 
   BOOL InitInstance() override;
   // The first "*.inf" of the current directory, without its directory, or
@@ -20,7 +18,6 @@ class CSetupApp : public CWinApp {
 
  private:
   platform::Platform m_platform;
-  const AnsiCodePage& m_codePage;
 
   DECLARE_MESSAGE_MAP()
 };

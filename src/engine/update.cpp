@@ -4,26 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "engine/plain_file_name.h"
 #include "platform/handles.h"
 #include "ui/setup_dlg.h"
-
-namespace {
-
-// A monitor name from the INF is used in system32 and in the backup folder,
-// so it must name a file there and nothing else.
-bool IsPlainFileName(const CString& name) {
-  return name.str().find_first_of("\\/:") == std::string::npos && name.str() != "." &&
-         name.str() != "..";
-}
-
-}  // namespace
 
 int CSetupDlg::GetMonitorName(LPSTR buffer, DWORD* pSize) {
   int index = m_lbModels.GetCurSel();
   if (index == LB_ERR || m_lbMonitors.GetTextLen(index) == LB_ERR) return 0;
   CString name;
   m_lbMonitors.GetText(index, name);
-  if (name.IsEmpty() || !IsPlainFileName(name)) return 0;
+  // The name is used in system32 and in the backup folder.
+  if (!IsPlainFileName(name.str(), *m_platform.codePage)) return 0;
   DWORD length = static_cast<DWORD>(name.GetLength());
   if (length > *pSize) {
     *pSize = length;
@@ -131,17 +122,7 @@ void CSetupDlg::OnUpdate() {
       ShowLastError();
       m_stcStateIcon.SetIcon(m_hIconError);
     } else {
-      LogText("Create Backup Directory\n");
-      bool backedUp = false;
-      if (files.CreateDirectoryA(backupDirectory.c_str(), nullptr) ||
-          error.GetLastError() == ERROR_ALREADY_EXISTS) {
-        LogText("Copy Language Monitor to Backup Directory\n");
-        const std::string backupFile = backupDirectory + "\\" + monitor.data();
-        backedUp = files.CopyFileA(installedMonitor.c_str(), backupFile.c_str(), FALSE) != FALSE;
-        if (!backedUp) ShowLastError();
-      } else {
-        ShowLastError();
-      }
+      bool backedUp = BackUpMonitor(backupDirectory, installedMonitor, monitor.data());
 
       // Without a backup the installed monitor stays where it is.
       if (backedUp) {
@@ -177,11 +158,15 @@ void CSetupDlg::OnUpdate() {
     if (m_bSilent) {
       const std::string tool = directory + "\\KillLogoTestingWarnings.exe";
       const char* const argv[] = {"//NOLOGO", nullptr};
-      if (m_platform.processes->SpawnV(1, tool.c_str(), argv) == -1) {
+      std::intptr_t started = m_platform.processes->SpawnV(1, tool.c_str(), argv);
+      if (started == -1) {
         CString message;
         message.Format("Error runing script: errno = %d\n", m_platform.processes->GetErrno());
         WriteLog(message);
         m_platform.debug->OutputDebugStringA(message);
+      } else {
+        // The tool runs on by itself; its handle is not needed.
+        platform::ProcessHandle process(*m_platform.processes, reinterpret_cast<HANDLE>(started));
       }
     }
 

@@ -1,9 +1,32 @@
 // The report rule: in an unattended run reports go to the progress log,
 // otherwise to message boxes owned by the main dialog.
+#include <cstring>
+
+#include "log/progress_log.h"
 #include "platform/handles.h"
+#include "platform/last_error.h"
 #include "ui/setup_dlg.h"
 
+void CSetupDlg::CreateLogFile() { g_hLogFile = CreateProgressLog(*m_platform.files); }
+
+void CSetupDlg::CloseLogFile() { CloseProgressLog(*m_platform.files); }
+
+// The writers keep the last error: a failure logged before it is reported
+// is still the failure reported.
+BOOL CSetupDlg::WriteLog(LPCSTR text) {
+  platform::KeepLastError keep(*m_platform.error);
+  return WriteProgressLog(*m_platform.files, text, static_cast<DWORD>(std::strlen(text)));
+}
+
+void CSetupDlg::WriteLogStr(CString text) {
+  platform::KeepLastError keep(*m_platform.error);
+  WriteProgressLog(*m_platform.files, text, static_cast<DWORD>(text.GetLength()));
+}
+
 void CSetupDlg::ShowLastError() {
+  // The report leaves the error as it found it, for a second report of the
+  // same failure further up.
+  platform::KeepLastError keep(*m_platform.error);
   DWORD code = m_platform.error->GetLastError();
   platform::LocalText text(*m_platform.messages);
   DWORD length = m_platform.messages->FormatMessageA(

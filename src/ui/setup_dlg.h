@@ -2,6 +2,8 @@
 // readers and the two procedures are its member functions, defined in the
 // subsystem folders they belong to.
 #pragma once
+#include <string>
+
 #include "framework/afx.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
@@ -37,7 +39,7 @@ class CSetupDlg : public CDialog {
   // but a restart is needed. Interactive runs leave it at 0.
   DWORD m_dwExitCode = 0;
 
-  // Progress log (log/progress_log.cpp).
+  // Progress log writers (ui/report.cpp, over log/progress_log.cpp).
   void CreateLogFile();
   void CloseLogFile();
   BOOL WriteLog(LPCSTR text);
@@ -87,6 +89,10 @@ class CSetupDlg : public CDialog {
   void LogText(LPCSTR text);
   void LogPath(LPCSTR path);
   bool WaitForSpooler(platform::ServiceHandle& query, DWORD target, LPCSTR progress);
+  // Copies the installed monitor into the backup folder (engine/monitor_backup.cpp);
+  // false, after the report, when there is no backup.
+  bool BackUpMonitor(const std::string& backupDirectory, const std::string& installedMonitor,
+                     LPCSTR monitor);
 
   platform::Platform m_platform;
 

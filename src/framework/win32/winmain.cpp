@@ -5,6 +5,10 @@
 #include "platform/win32/windows_sdk.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR argumentText, int /*show*/) {
+  // Every library loaded from now on, and every library those load, comes
+  // from system32: never from the program's folder or the current directory,
+  // where other users may have put a DLL of the same name.
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // The C runtime's start-up has already cut the program's own name and the
   // blanks and control characters after it from argumentText.
   ::InitCommonControls();
