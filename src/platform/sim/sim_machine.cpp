@@ -117,10 +117,7 @@ bool SimMachine::Enter(const std::string& call) {
   auto it = m_faults.find(call);
   if (it == m_faults.end() || it->second.empty()) {
     auto success = m_successErrors.find(call);
-    if (success != m_successErrors.end()) {
-      m_lastError = success->second;
-      m_successErrors.erase(success);
-    }
+    if (success != m_successErrors.end()) m_lastError = success->second;
     return false;
   }
   DWORD fault = it->second.front();
@@ -130,7 +127,7 @@ bool SimMachine::Enter(const std::string& call) {
   return true;
 }
 
-void SimMachine::SucceedNextWithError(const std::string& call, DWORD error) {
+void SimMachine::SucceedWithError(const std::string& call, DWORD error) {
   m_successErrors[call] = error;
 }
 

@@ -62,9 +62,9 @@ class SimMachine : public platform::IFiles,
   void FailNext(const std::string& call, DWORD error, int times = 1);
   // Lets the next `times` calls of `call` succeed before queued faults apply.
   void PassNext(const std::string& call, int times);
-  // The next call of `call` succeeds but leaves `error` as the last error,
-  // as Windows allows of a successful call.
-  void SucceedNextWithError(const std::string& call, DWORD error);
+  // From now on every successful call of `call` leaves `error` as the last
+  // error, as Windows allows of a successful call.
+  void SucceedWithError(const std::string& call, DWORD error);
 
   // ---- observations
   std::vector<std::string> calls;             // every seam call, by name, in order
