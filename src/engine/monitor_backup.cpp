@@ -28,7 +28,8 @@ bool CSetupDlg::BackUpMonitor(const std::string& backupDirectory,
     ShowLastError();
     return false;
   }
-  if (platform::KindOfOpened(files, folder.get()) != platform::OpenedKind::Folder) {
+  if (platform::KindOfHeldName(m_platform, folder.get(), backupDirectory.c_str()) !=
+      platform::OpenedKind::Folder) {
     // A junction or a symbolic link to some other folder.
     error.SetLastError(ERROR_CANT_ACCESS_FILE);
     ShowLastError();

@@ -16,4 +16,12 @@ OpenedKind KindOfOpened(IFiles& files, HANDLE h) {
   return info.nNumberOfLinks == 1 ? OpenedKind::File : OpenedKind::Link;
 }
 
+OpenedKind KindOfHeldName(const Platform& platform, HANDLE held, LPCSTR path) {
+  OpenedKind kind = KindOfOpened(*platform.files, held);
+  if (kind == OpenedKind::Unknown || kind == OpenedKind::Link) return kind;
+  DWORD attributes = platform.processes->GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return OpenedKind::Unknown;
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? OpenedKind::Link : kind;
+}
+
 }  // namespace platform

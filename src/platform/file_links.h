@@ -21,4 +21,11 @@ HANDLE OpenNameItself(IFiles& files, LPCSTR path, DWORD access, DWORD share);
 // What the open handle h stands for, from its attributes and link count.
 OpenedKind KindOfOpened(IFiles& files, HANDLE h);
 
+// The same for the handle `held` of the name path, opened by
+// OpenNameItself without FILE_SHARE_DELETE: while it is open the name can be
+// neither removed nor renamed, so the name's own attributes tell of the
+// object held too. They count as well, because Wine shows a linked folder
+// as a reparse point by its name only, not through a handle.
+OpenedKind KindOfHeldName(const Platform& platform, HANDLE held, LPCSTR path);
+
 }  // namespace platform

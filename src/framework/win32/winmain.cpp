@@ -4,6 +4,25 @@
 #include "framework/afx.h"
 #include "platform/win32/windows_sdk.h"
 
+namespace {
+
+// The common controls, loaded only now that the search is set: as a static
+// import the library would start before the program's first line, and with
+// it whatever it loads (the theme library, for one) from the program's own
+// folder. The manifest binds the name to the version in WinSxS. The library
+// stays loaded for the process's lifetime.
+void InitCommonControlsFromSystem() {
+  HMODULE library = ::LoadLibraryExA("comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (library == nullptr) return;
+  using Fn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto init = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(::GetProcAddress(library, "InitCommonControlsEx")));
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  if (init != nullptr) init(&controls);
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR argumentText, int /*show*/) {
   // Every library loaded from now on, and every library those load, comes
   // from system32: never from the program's folder or the current directory,
@@ -11,7 +30,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR argumentTex
   ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // The C runtime's start-up has already cut the program's own name and the
   // blanks and control characters after it from argumentText.
-  ::InitCommonControls();
+  InitCommonControlsFromSystem();
   CWinApp* app = AfxGetApp();
   if (app == nullptr) return 1;
   app->m_hInstance = instance;

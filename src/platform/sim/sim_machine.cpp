@@ -558,11 +558,13 @@ DWORD SimMachine::GetFileAttributesA(LPCSTR lpFileName) {
   if (Enter("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
   std::error_code ec;
   fs::path host = HostPath(lpFileName);
-  if (!fs::exists(host, ec)) {
+  if (!fs::exists(fs::symlink_status(host, ec))) {
     m_lastError = ERROR_FILE_NOT_FOUND;
     return INVALID_FILE_ATTRIBUTES;
   }
-  return fs::is_directory(host, ec) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+  DWORD attributes = fs::is_directory(host, ec) ? FILE_ATTRIBUTE_DIRECTORY : 0;
+  if (fs::is_symlink(host, ec)) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
 BOOL SimMachine::GetBinaryTypeA(LPCSTR lpApplicationName, LPDWORD lpBinaryType) {
