@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <process.h>
 
+#include <string>
+
 #include "platform/handles.h"
 #include "platform/win32/crt_code_page.h"
 #include "platform/win32/windows_sdk.h"
@@ -17,7 +19,15 @@ BOOL ReleaseLibrary(HMODULE module) { return ::FreeLibrary(module); }
 using ModuleHandle = Owned<HMODULE, &ReleaseLibrary>;
 
 ModuleHandle LoadSystemLibrary(LPCSTR name) {
-  return ModuleHandle(::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  HMODULE module = ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module == nullptr && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+    // A system that lacks the search flags: the full path of system32.
+    char path[MAX_PATH] = {};
+    UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+    std::string full = std::string(path, length) + "\\" + name;
+    if (length != 0 && length < MAX_PATH) module = ::LoadLibraryA(full.c_str());
+  }
+  return ModuleHandle(module);
 }
 
 // The export `name` of module as a function of type Fn, or null.
