@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ansi_code_page.h"
 #include "app/command_line.h"
+#include "platform/ansi_code_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const TableCodePage kSingleByte(1252);

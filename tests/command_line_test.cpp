@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ansi_code_page.h"
+#include "platform/ansi_code_page.h"
 
 namespace {
 

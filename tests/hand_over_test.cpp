@@ -8,6 +8,7 @@ struct HandOverCase {
   const char* name;
   BOOL wow64;
   bool present;  // qvrsetup64.exe beside the program
+  DWORD binaryType;  // what that file is
   const char* arguments;
   bool handsOver;
   friend void PrintTo(const HandOverCase& row, std::ostream* os) { *os << row.name; }
@@ -21,6 +22,7 @@ TEST_P(HandOver, OnlyUnderWow64AndOnlyWhenThe64BitProgramIsThere) {
   run.machine.wow64 = c.wow64;
   run.machine.modulePath = "C:\\pkg\\qvrsetup.exe";
   if (c.present) run.machine.PutFile("C:\\pkg\\qvrsetup64.exe", "MZ");
+  run.machine.binaryTypes["C:\\PKG\\QVRSETUP64.EXE"] = c.binaryType;
   run.machine.exitCodes["C:\\PKG\\QVRSETUP64.EXE"] = 3010;
   run.Start(c.arguments);
   if (c.handsOver) {
@@ -43,18 +45,25 @@ TEST_P(HandOver, OnlyUnderWow64AndOnlyWhenThe64BitProgramIsThere) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, HandOver,
     ::testing::Values(
-        HandOverCase{"Wow64WithProgram", TRUE, true, "setup.inf \"QVR 3417\" SILENT", true},
-        HandOverCase{"ArgumentTextKeptByteForByte", TRUE, true,
+        HandOverCase{"Wow64WithProgram", TRUE, true, SCS_64BIT_BINARY,
+                     "setup.inf \"QVR 3417\" SILENT", true},
+        HandOverCase{"ArgumentTextKeptByteForByte", TRUE, true, SCS_64BIT_BINARY,
                      "setup.inf  \"My  Model\"SILENT\t\"x", true},
-        HandOverCase{"NoArguments", TRUE, true, "", true},
-        HandOverCase{"Wow64WithoutProgram", TRUE, false, "setup.inf", false},
-        HandOverCase{"Native32Bit", FALSE, true, "setup.inf", false}),
+        HandOverCase{"NoArguments", TRUE, true, SCS_64BIT_BINARY, "", true},
+        HandOverCase{"Wow64WithoutProgram", TRUE, false, SCS_64BIT_BINARY, "setup.inf", false},
+        HandOverCase{"Native32Bit", FALSE, true, SCS_64BIT_BINARY, "setup.inf", false},
+        // A 32-bit program under the 64-bit one's name would start itself
+        // again and again.
+        HandOverCase{"ThirtyTwoBitProgramUnderThe64BitName", TRUE, true, SCS_32BIT_BINARY,
+                     "setup.inf", false},
+        HandOverCase{"NoProgramUnderThe64BitName", TRUE, true, 0xFFFFFFFFu, "setup.inf", false}),
     RowName);
 
 TEST(HandOver, ProgramThatCannotStartLeavesTheRunToThisOne) {
   SimRun run;
   run.machine.wow64 = TRUE;
   run.machine.PutFile("C:\\pkg\\qvrsetup64.exe", "MZ");
+  run.machine.binaryTypes["C:\\PKG\\QVRSETUP64.EXE"] = SCS_64BIT_BINARY;
   run.machine.FailNext("CreateProcessA", ERROR_ACCESS_DENIED);
   run.Start("setup.inf");
   EXPECT_NE(run.session.lastDialog, nullptr);

@@ -108,6 +108,7 @@ TEST(RunLock, HandOverLeavesTheMutexToThe64BitProgram) {
     run.machine.wow64 = TRUE;
     run.machine.PutFile("C:\\pkg\\qvrsetup64.exe", "MZ");
     run.machine.exitCodes["C:\\PKG\\QVRSETUP64.EXE"] = childStatus;
+    run.machine.binaryTypes["C:\\PKG\\QVRSETUP64.EXE"] = SCS_64BIT_BINARY;
     run.Start(kScripted);
     EXPECT_EQ(run.app.m_nExitCode, static_cast<int>(childStatus));
     EXPECT_TRUE(run.machine.others.mutexNames.empty());

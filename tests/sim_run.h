@@ -4,7 +4,6 @@
 #include <ostream>
 #include <string>
 
-#include "app/ansi_code_page.h"
 #include "app/setup_app.h"
 #include "framework/headless/headless.h"
 #include "log/progress_log.h"
@@ -18,8 +17,7 @@ inline constexpr auto RowName = [](const auto& info) { return std::string(info.p
 struct SimRun {
   sim::SimMachine machine;
   headless::Session session;
-  TableCodePage codePage{1252};
-  CSetupApp app{machine.platform(), codePage};
+  CSetupApp app{machine.platform()};
   std::string argumentText;
 
   SimRun() {
@@ -33,6 +31,14 @@ struct SimRun {
     argumentText = arguments;
     app.m_lpCmdLine = argumentText.data();
     app.InitInstance();
+  }
+
+  // How often the log was opened for writing.
+  size_t LogOpens() const {
+    size_t n = 0;
+    for (const auto& c : machine.createFileCalls)
+      if (c.name == QVR_LOG_FILE_NAME && (c.access & GENERIC_WRITE)) ++n;
+    return n;
   }
 
   std::string Log() { return machine.FileContent("C:\\pkg\\QVR_Download.txt").value_or("<none>"); }

@@ -1,8 +1,8 @@
 // Splitting the argument text into the INF file, the printer name and the
 // SILENT flag.
 #pragma once
-#include "app/ansi_code_page.h"
 #include "framework/afx.h"
+#include "platform/ansi_code_page.h"
 #include "platform/win_types.h"
 
 struct CommandLineValues {

@@ -23,6 +23,11 @@ BOOL CSetupApp::HandOverTo64Bit() {
   DWORD attributes = processes.GetFileAttributesA(program.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
     return FALSE;
+  // Only a real 64-bit program takes over: a 32-bit one under that name
+  // (this very program, say) would hand over again, without end.
+  DWORD binaryType = 0;
+  if (!processes.GetBinaryTypeA(program.c_str(), &binaryType) || binaryType != SCS_64BIT_BINARY)
+    return FALSE;
 
   // The child's start-up cuts its quoted name and the blank after it, so it
   // sees the same argument text byte for byte, in the same current directory.

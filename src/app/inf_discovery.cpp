@@ -30,6 +30,6 @@ CString CSetupApp::FindInfFile() {
     ShowError("Error enumerating INF files!", m_platform.error->GetLastError());
     return CString();
   }
-  search.Close();
+  search.reset();
   return CString(entry.cFileName);
 }

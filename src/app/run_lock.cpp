@@ -6,13 +6,13 @@
 #include "app/setup_app.h"
 #include "platform/handles.h"
 
-bool CSetupApp::TakeRunLock(platform::MutexHandle& lock) {
+bool CSetupApp::TakeRunLock(const platform::MutexHandle& lock, platform::MutexOwnership& taken) {
   // A mutex that exists but can't be opened belongs to a run under another
   // account: that run is in progress too.
   if (!lock.valid()) return false;
   DWORD wait = m_platform.sync->WaitForSingleObject(lock.get(), 0);
   if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
-  lock.Taken();
+  taken.reset(lock.get());
   return true;
 }
 

@@ -18,13 +18,14 @@ BOOL CSetupApp::InitInstance() {
 
   CString argumentText = m_lpCmdLine != nullptr ? m_lpCmdLine : "";
   CommandLineValues values;
-  if (!argumentText.IsEmpty()) values = SplitCommandLine(argumentText, m_codePage);
+  if (!argumentText.IsEmpty()) values = SplitCommandLine(argumentText, *m_platform.codePage);
 
   // Before anything is read or written, and after the hand-over, so that a
   // 32-bit program that hands over does not hold the mutex its child needs.
   platform::MutexHandle runLock(*m_platform.sync,
                                 m_platform.sync->CreateMutexA(nullptr, FALSE, QVR_RUN_MUTEX));
-  if (!TakeRunLock(runLock)) {
+  platform::MutexOwnership taken(*m_platform.sync);
+  if (!TakeRunLock(runLock, taken)) {
     // A script is told to try again later; an operator sees the run that is
     // already open.
     if (!values.printerName.IsEmpty())

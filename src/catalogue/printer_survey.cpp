@@ -34,11 +34,12 @@ BOOL CSetupDlg::ListInstalledPrinters(CListBox* pPrinterList) {
 
   platform::GlobalBuffer buffer(memory, memory.GlobalAlloc(GPTR, needed));
   if (!buffer.valid()) return FALSE;
-  if (!spooler.EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, kPrinterInfoLevel, buffer.bytes(), needed,
-                             &needed, &returned))
+  if (!spooler.EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, kPrinterInfoLevel,
+                             static_cast<LPBYTE>(buffer.get()), needed, &needed, &returned))
     return FALSE;
 
-  const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.bytes());
+  const auto* printers =
+      reinterpret_cast<const PRINTER_INFO_2A*>(static_cast<LPBYTE>(buffer.get()));
   for (DWORD i = 0; i < returned; ++i) {
     pPrinterList->AddString(printers[i].pPrinterName);
     m_lbDriverVersions.AddString(GetDriverVersion(printers[i].pPrinterName));
@@ -59,8 +60,10 @@ CString CSetupDlg::GetDriverVersion(LPCSTR printerName) {
   if (length < 0 || static_cast<size_t>(length) >= sizeof(keyPath)) return version;
 
   platform::IRegistry& registry = *m_platform.registry;
-  platform::RegistryKey key(registry);
-  if (key.Open(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ) != ERROR_SUCCESS) return version;
+  HKEY opened = nullptr;
+  if (registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &opened) != ERROR_SUCCESS)
+    return version;
+  platform::RegistryKey key(registry, opened);
 
   // The date is not shown, but a record without one is not taken as a driver.
   DWORD dateSize = 0;
@@ -69,8 +72,8 @@ CString CSetupDlg::GetDriverVersion(LPCSTR printerName) {
     return version;
   platform::GlobalBuffer date(*m_platform.memory, m_platform.memory->GlobalAlloc(GPTR, dateSize));
   if (!date.valid()) return version;
-  if (registry.RegQueryValueExA(key.get(), "DriverDate", nullptr, nullptr, date.bytes(),
-                                &dateSize) != ERROR_SUCCESS)
+  if (registry.RegQueryValueExA(key.get(), "DriverDate", nullptr, nullptr,
+                                static_cast<LPBYTE>(date.get()), &dateSize) != ERROR_SUCCESS)
     return version;
 
   // A 64-bit number of four 16-bit words, least significant first. A value

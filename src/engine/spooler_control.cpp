@@ -1,6 +1,7 @@
 // Stops and starts the print spooler around the language monitor's backup,
 // logging every step and following each wait to the wanted state.
 #include "platform/handles.h"
+#include "platform/last_error.h"
 #include "ui/setup_dlg.h"
 
 namespace {
@@ -22,7 +23,10 @@ bool CSetupDlg::WaitForSpooler(platform::ServiceHandle& query, DWORD target, LPC
     } else {
       // The query handle is closed here and the wait ends as if the state
       // had been reached.
-      query.Close();
+      {
+        platform::KeepLastError keep(*m_platform.error);
+        query.reset();
+      }
       ShowLastError();
     }
     WriteLogStr(progress);
@@ -34,6 +38,8 @@ bool CSetupDlg::WaitForSpooler(platform::ServiceHandle& query, DWORD target, LPC
 
 int CSetupDlg::ControlSpooler(int start) {
   platform::IServices& services = *m_platform.services;
+  // A failure's error outlives the closing of the handles still open.
+  platform::LastErrorOnExit failure(*m_platform.error);
   platform::ServiceHandle manager(
       services, services.OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_ALL_ACCESS));
   if (!manager.valid()) {
@@ -51,26 +57,26 @@ int CSetupDlg::ControlSpooler(int start) {
       SERVICE_STATUS status = {};
       if (!services.ControlService(stop.get(), SERVICE_CONTROL_STOP, &status)) {
         WriteLogStr("ERROR: COULDN'T STOP SERVICE\n");
-        stop.Close();
+        stop.reset();
       } else {
         WriteLogStr("SERVICE_STOP\n");
-        stop.Close();
+        stop.reset();
         WriteLogStr("SERVICE_CLOSE\n");
         platform::ServiceHandle query(
             services, services.OpenServiceA(manager.get(), "Spooler", SERVICE_QUERY_STATUS));
         if (!query.valid()) {
           WriteLogStr("ERROR: COULDN'T OPEN SERVICE\n");
-          return 0;
+          return failure.Keep(0);
         }
         WriteLogStr("SERVICE_OPEN for query\n");
         if (!WaitForSpooler(query, SERVICE_STOPPED, "SPOOLER SERVICE not yet STOPPED\n")) {
           WriteLogStr("ERROR: SPOOLER SERVICE DID NOT STOP IN TIME\n");
           m_platform.error->SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
-          return 0;
+          return failure.Keep(0);
         }
         WriteLogStr("SPOOLER SERVICE STOPPED\n");
         m_platform.debug->OutputDebugStringA("SPOOLER SERVICE STOPPED\n");
-        query.Close();
+        query.reset();
       }
     }
   } else {
@@ -78,37 +84,37 @@ int CSetupDlg::ControlSpooler(int start) {
                                   services.OpenServiceA(manager.get(), "Spooler", SERVICE_START));
     if (!begin.valid()) {
       WriteLogStr("ERROR: COULDN'T ACCESS SERVICE\n");
-      return 0;
+      return failure.Keep(0);
     }
     WriteLogStr("SERVICE_OPEN for start\n");
     if (!services.StartServiceA(begin.get(), 0, nullptr)) {
       WriteLogStr("ERROR: COULDN'T START SERVICE\n");
       ShowLastError();
-      return 0;
+      return failure.Keep(0);
     }
     WriteLogStr("SERVICE_START\n");
-    begin.Close();
+    begin.reset();
     WriteLogStr("SERVICE_CLOSE\n");
     platform::ServiceHandle query(
         services, services.OpenServiceA(manager.get(), "Spooler", SERVICE_QUERY_STATUS));
     if (!query.valid()) {
       WriteLogStr("ERROR: COULDN'T OPEN SERVICE\n");
-      return 0;
+      return failure.Keep(0);
     }
     WriteLogStr("SERVICE_OPEN for query\n");
     if (!WaitForSpooler(query, SERVICE_RUNNING, "SERVICE not yet STARTED\n")) {
       WriteLogStr("ERROR: SPOOLER SERVICE DID NOT START IN TIME\n");
       m_platform.error->SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
       ShowLastError();
-      return 0;
+      return failure.Keep(0);
     }
     WriteLogStr("SPOOLER SERVICE STARTED\n");
     m_platform.debug->OutputDebugStringA("SPOOLER SERVICE STARTED\n");
-    query.Close();
+    query.reset();
     WriteLogStr("SERVICE_CLOSE\n");
   }
 
-  manager.Close();
+  manager.reset();
   WriteLogStr("SERVICE_CLOSE handle\n");
   return 1;
 }

@@ -1,30 +1,23 @@
 // The Update procedure: spooler stop, language monitor backup and removal,
 // spooler start, the side tool, and the forced Plug and Play driver update.
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/exit_status.h"
+#include "engine/plain_file_name.h"
+#include "platform/file_links.h"
 #include "platform/handles.h"
 #include "ui/setup_dlg.h"
-
-namespace {
-
-// A monitor name from the INF is used in system32 and in the backup folder,
-// so it must name a file there and nothing else.
-bool IsPlainFileName(const CString& name) {
-  return name.str().find_first_of("\\/:") == std::string::npos && name.str() != "." &&
-         name.str() != "..";
-}
-
-}  // namespace
 
 int CSetupDlg::GetMonitorName(LPSTR buffer, DWORD* pSize) {
   int index = m_lbModels.GetCurSel();
   if (index == LB_ERR || m_lbMonitors.GetTextLen(index) == LB_ERR) return 0;
   CString name;
   m_lbMonitors.GetText(index, name);
-  if (name.IsEmpty() || !IsPlainFileName(name)) return 0;
+  // The name is used in system32 and in the backup folder.
+  if (!IsPlainFileName(name.str(), *m_platform.codePage)) return 0;
   DWORD length = static_cast<DWORD>(name.GetLength());
   if (length > *pSize) {
     *pSize = length;
@@ -155,17 +148,7 @@ void CSetupDlg::SwapMonitorOut(UpdateRun& run) {
     return;
   }
 
-  LogText("Create Backup Directory\n");
-  bool backedUp = false;
-  if (files.CreateDirectoryA(m_paths.backup.c_str(), nullptr) ||
-      error.GetLastError() == ERROR_ALREADY_EXISTS) {
-    LogText("Copy Language Monitor to Backup Directory\n");
-    backedUp = files.CopyFileA(run.installedMonitor.c_str(),
-                               m_paths.BackupFile(run.monitor).c_str(), FALSE) != FALSE;
-    if (!backedUp) ShowLastError();
-  } else {
-    ShowLastError();
-  }
+  bool backedUp = BackUpMonitor(m_paths.backup, run.installedMonitor, run.monitor.c_str());
 
   // Without a backup the installed monitor stays where it is.
   if (backedUp) {
@@ -193,8 +176,8 @@ void CSetupDlg::SwapMonitorOut(UpdateRun& run) {
   if (m_platform.messages->FormatMessageA(
           FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
               FORMAT_MESSAGE_FROM_SYSTEM,
-          nullptr, error.GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text.receiver(),
-          0, nullptr) != 0 &&
+          nullptr, error.GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+          reinterpret_cast<LPSTR>(text.put()), 0, nullptr) != 0 &&
       text.get() != nullptr) {
     m_strStatus = CString("Language Monitor backup: ") + text.get();
     LogText(m_strStatus);
@@ -205,7 +188,12 @@ void CSetupDlg::StartSideTool() {
   if (!m_bSilent) return;
   const std::string tool = m_paths.InFolder("KillLogoTestingWarnings.exe");
   const char* const argv[] = {"//NOLOGO", nullptr};
-  if (m_platform.processes->SpawnV(1, tool.c_str(), argv) != -1) return;
+  std::intptr_t started = m_platform.processes->SpawnV(1, tool.c_str(), argv);
+  if (started != -1) {
+    // The tool runs on by itself; its handle is not needed.
+    platform::ProcessHandle process(*m_platform.processes, reinterpret_cast<HANDLE>(started));
+    return;
+  }
   CString message;
   message.Format("Error runing script: errno = %d\n", m_platform.processes->GetErrno());
   WriteLog(message);
@@ -270,8 +258,22 @@ void CSetupDlg::RestoreMonitor(UpdateRun& run) {
   LogText("Restore Language Monitor from Backup Directory\n");
   // A monitor that is back in system32 by now came with the new driver or
   // from someone else, and is newer than the backup: it stays.
-  bool restored = m_platform.files->CopyFileA(m_paths.BackupFile(run.monitor).c_str(),
-                                              run.installedMonitor.c_str(), TRUE) != FALSE;
+  // The backup folder may be writable by others: only a file of its own goes
+  // back into system32, held open so that nobody writes, swaps or removes it
+  // meanwhile.
+  platform::IFiles& files = *m_platform.files;
+  const std::string backupFile = m_paths.BackupFile(run.monitor);
+  platform::FileHandle backup(
+      files,
+      platform::OpenNameItself(files, backupFile.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ));
+  bool restored = false;
+  if (!backup.valid()) {
+    // The open's own error is reported.
+  } else if (platform::KindOfOpened(files, backup.get()) != platform::OpenedKind::File) {
+    m_platform.error->SetLastError(ERROR_CANT_ACCESS_FILE);
+  } else {
+    restored = files.CopyFileA(backupFile.c_str(), run.installedMonitor.c_str(), TRUE) != FALSE;
+  }
   DWORD error = restored ? 0 : m_platform.error->GetLastError();
   bool inPlace = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
   if (!restored && !inPlace) ShowLastError();

@@ -1,39 +1,68 @@
-// The log writers of the main dialog. Each text goes to the file at once,
-// unbuffered, so a script reading the log sees every step as it happens.
+// Each text goes to the file at once, unbuffered, so a script reading the
+// log sees every step as it happens.
 #include "log/progress_log.h"
 
-#include <cstring>
-
+#include "platform/file_links.h"
 #include "platform/handles.h"
-#include "ui/setup_dlg.h"
 
 HANDLE g_hLogFile = nullptr;
 
-void CSetupDlg::CreateLogFile() {
-  // CREATE_ALWAYS empties a log left by an earlier run.
-  g_hLogFile = m_platform.files->CreateFileA(
-      QVR_LOG_FILE_NAME, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+namespace {
+
+constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE;
+constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kFlags =
+    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT;
+
+// The log opened with disposition, if what was opened is a file of its own.
+platform::FileHandle OpenOwnFile(platform::IFiles& files, DWORD disposition) {
+  platform::FileHandle log(files, files.CreateFileA(QVR_LOG_FILE_NAME, kAccess, kShare, nullptr,
+                                                    disposition, kFlags, nullptr));
+  if (log.valid() && platform::KindOfOpened(files, log.get()) != platform::OpenedKind::File)
+    log.reset();
+  return log;
 }
 
-void CSetupDlg::CloseLogFile() {
+}  // namespace
+
+HANDLE CreateProgressLog(platform::IFiles& files) {
+  // Look at what the name is before anything opens it for writing.
+  platform::OpenedKind kind = platform::OpenedKind::Unknown;
+  {
+    platform::FileHandle existing(
+        files, platform::OpenNameItself(files, QVR_LOG_FILE_NAME, FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+    // Nothing there: a new file, which fails rather than open whatever
+    // took the name meanwhile.
+    if (!existing.valid()) return OpenOwnFile(files, CREATE_NEW).release();
+    kind = platform::KindOfOpened(files, existing.get());
+  }
+  if (kind == platform::OpenedKind::File) {
+    // An earlier run's log is emptied, as long as the name still holds a
+    // file of its own once it is open.
+    platform::FileHandle log = OpenOwnFile(files, OPEN_EXISTING);
+    if (log.valid()) {
+      if (!files.SetEndOfFile(log.get())) log.reset();
+      return log.valid() ? log.release() : INVALID_HANDLE_VALUE;
+    }
+  } else if (kind == platform::OpenedKind::Folder) {
+    return INVALID_HANDLE_VALUE;
+  }
+  // A link, or a name that changed under us: remove the name (a link goes,
+  // its target keeps its bytes) and make a new file.
+  if (!files.DeleteFileA(QVR_LOG_FILE_NAME)) return INVALID_HANDLE_VALUE;
+  return OpenOwnFile(files, CREATE_NEW).release();
+}
+
+void CloseProgressLog(platform::IFiles& files) {
   // A log that could not be created has nothing to close.
-  if (platform::FileHandle::IsValid(g_hLogFile)) m_platform.files->CloseHandle(g_hLogFile);
+  if (platform::FileHandle::IsValid(g_hLogFile)) files.CloseHandle(g_hLogFile);
   g_hLogFile = nullptr;
 }
 
-BOOL CSetupDlg::WriteLog(LPCSTR text) {
+BOOL WriteProgressLog(platform::IFiles& files, LPCSTR text, DWORD length) {
   if (!platform::FileHandle::IsValid(g_hLogFile)) return 0;
   DWORD written = 0;
-  m_platform.files->SetEndOfFile(g_hLogFile);
-  return m_platform.files->WriteFile(g_hLogFile, text, static_cast<DWORD>(std::strlen(text)),
-                                     &written, nullptr);
-}
-
-void CSetupDlg::WriteLogStr(CString text) {
-  if (!platform::FileHandle::IsValid(g_hLogFile)) return;
-  DWORD written = 0;
-  m_platform.files->SetEndOfFile(g_hLogFile);
-  m_platform.files->WriteFile(g_hLogFile, static_cast<LPCSTR>(text),
-                              static_cast<DWORD>(text.GetLength()), &written, nullptr);
+  files.SetEndOfFile(g_hLogFile);
+  return files.WriteFile(g_hLogFile, text, length, &written, nullptr);
 }

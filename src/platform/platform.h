@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "platform/ansi_code_page.h"
 #include "platform/win_types.h"
 
 namespace platform {
@@ -30,6 +31,8 @@ class IFiles {
   virtual BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) = 0;
   virtual BOOL DeleteFileA(LPCSTR lpFileName) = 0;
   virtual UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) = 0;
+  virtual BOOL GetFileInformationByHandle(HANDLE hFile,
+                                          LPBY_HANDLE_FILE_INFORMATION lpFileInformation) = 0;
 };
 
 // System message texts.
@@ -80,8 +83,8 @@ class IRegistry {
 class IPrinters {
  public:
   virtual ~IPrinters() = default;
-  virtual BOOL EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum,
-                             DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) = 0;
+  virtual BOOL EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
+                             LPDWORD pcbNeeded, LPDWORD pcReturned) = 0;
 };
 
 // The Setup API's INF parser.
@@ -138,6 +141,7 @@ class IProcesses {
   virtual BOOL IsWow64Process(BOOL* wow64) = 0;
   virtual DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) = 0;
   virtual DWORD GetFileAttributesA(LPCSTR lpFileName) = 0;
+  virtual BOOL GetBinaryTypeA(LPCSTR lpApplicationName, LPDWORD lpBinaryType) = 0;
   virtual BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                               LPSECURITY_ATTRIBUTES lpProcessAttributes,
                               LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
@@ -202,6 +206,8 @@ struct Platform {
   IDevices* devices = nullptr;
   ISync* sync = nullptr;
   IWindows* windows = nullptr;
+  // The ANSI code page that every text of the program is in.
+  const AnsiCodePage* codePage = nullptr;
 
   // Takes every facility that the machine object implements.
   template <class Machine>
@@ -221,6 +227,7 @@ struct Platform {
     Take(p.devices, m);
     Take(p.sync, m);
     Take(p.windows, m);
+    Take(p.codePage, m);
     return p;
   }
 

@@ -1,15 +1,39 @@
 // The report rule: in an unattended run reports go to the progress log,
 // otherwise to message boxes owned by the main dialog.
+#include <cstring>
+
+#include "log/progress_log.h"
 #include "platform/handles.h"
+#include "platform/last_error.h"
 #include "ui/setup_dlg.h"
+
+void CSetupDlg::CreateLogFile() { g_hLogFile = CreateProgressLog(*m_platform.files); }
+
+void CSetupDlg::CloseLogFile() { CloseProgressLog(*m_platform.files); }
+
+// The writers keep the last error: a failure logged before it is reported
+// is still the failure reported.
+BOOL CSetupDlg::WriteLog(LPCSTR text) {
+  platform::KeepLastError keep(*m_platform.error);
+  return WriteProgressLog(*m_platform.files, text, static_cast<DWORD>(std::strlen(text)));
+}
+
+void CSetupDlg::WriteLogStr(CString text) {
+  platform::KeepLastError keep(*m_platform.error);
+  WriteProgressLog(*m_platform.files, text, static_cast<DWORD>(text.GetLength()));
+}
 
 void CSetupDlg::ShowLastError() {
   if (m_bNoReports) return;
+  // The report leaves the error as it found it, for a second report of the
+  // same failure further up.
+  platform::KeepLastError keep(*m_platform.error);
   DWORD code = m_platform.error->GetLastError();
   platform::LocalText text(*m_platform.messages);
   DWORD length = m_platform.messages->FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text.receiver(), 0, nullptr);
+      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(text.put()),
+      0, nullptr);
   if (length == 0 || text.get() == nullptr) return;
   if (m_bUnattended)
     WriteLog(text.get());

@@ -2,13 +2,12 @@
 // readers and the two procedures are its member functions, defined in the
 // subsystem folders they belong to.
 #pragma once
+#include <string>
+
 #include "engine/package_paths.h"
 #include "framework/afx.h"
+#include "platform/handles.h"
 #include "platform/platform.h"
-
-namespace platform {
-class ServiceHandle;
-}
 #include "resource.h"
 
 class CSetupDlg : public CDialog {
@@ -46,7 +45,7 @@ class CSetupDlg : public CDialog {
   // The package's paths, read when the dialog opens.
   PackagePaths m_paths;
 
-  // Progress log (log/progress_log.cpp).
+  // Progress log writers (ui/report.cpp, over log/progress_log.cpp).
   void CreateLogFile();
   void CloseLogFile();
   BOOL WriteLog(LPCSTR text);
@@ -100,6 +99,10 @@ class CSetupDlg : public CDialog {
   void LogText(LPCSTR text);
   void LogPath(LPCSTR path);
   bool WaitForSpooler(platform::ServiceHandle& query, DWORD target, LPCSTR progress);
+  // Copies the installed monitor into the backup folder (engine/monitor_backup.cpp);
+  // false, after the report, when there is no backup.
+  bool BackUpMonitor(const std::string& backupDirectory, const std::string& installedMonitor,
+                     LPCSTR monitor);
 
   // The steps of OnUpdate (engine/update.cpp). A step that returns false
   // has reported why, and the run goes no further.

@@ -177,6 +177,68 @@ def check_manifest(pe):
         raise Bad("common controls %r" % controls)
 
 
+# What the programs may import statically: the KnownDLLs of Windows, which
+# the loader takes from system32 whatever lies beside the program, and
+# comctl32, which the manifest binds to its WinSxS copy. Everything else is
+# loaded from system32 at run time.
+KNOWN_DLLS = {
+    "advapi32.dll", "clbcatq.dll", "combase.dll", "comdlg32.dll", "coml2.dll", "difxapi.dll",
+    "gdi32.dll", "gdiplus.dll", "imagehlp.dll", "imm32.dll", "kernel32.dll", "msctf.dll",
+    "msvcrt.dll", "normaliz.dll", "nsi.dll", "ole32.dll", "oleaut32.dll", "psapi.dll",
+    "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shcore.dll", "shell32.dll", "shlwapi.dll",
+    "user32.dll", "wldap32.dll", "ws2_32.dll",
+}
+ALLOWED_IMPORTS = KNOWN_DLLS | {"comctl32.dll"}
+DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE, HIGH_ENTROPY_VA = 0x40, 0x100, 0x8000, 0x20
+
+
+def data_directory(pe, index):
+    """(RVA, size) of data directory `index` of the image."""
+    opt = u32(pe.data, 0x3C) + 24
+    dirs = opt + (96 if pe.magic == 0x10B else 112)
+    if index >= u32(pe.data, dirs - 4):
+        return 0, 0
+    return u32(pe.data, dirs + 8 * index), u32(pe.data, dirs + 8 * index + 4)
+
+
+def c_string(pe, rva):
+    start = pe.offset(rva)
+    return pe.data[start:pe.data.index(b"\0", start)].decode("ascii")
+
+
+def imported_dlls(pe):
+    """The DLL names of the import table and of the delay-load table."""
+    names = []
+    for index, size, name_at in ((1, 20, 12), (13, 32, 4)):
+        rva, _ = data_directory(pe, index)
+        while rva:
+            entry = pe.offset(rva)
+            name_rva = u32(pe.data, entry + name_at)
+            if not any(pe.data[entry:entry + size]):
+                break
+            names.append(c_string(pe, name_rva))
+            rva += size
+    return names
+
+
+def check_imports(pe):
+    names = imported_dlls(pe)
+    others = sorted(n for n in names if n.lower() not in ALLOWED_IMPORTS)
+    if others:
+        raise Bad("imports %s, which are neither KnownDLLs nor comctl32" % others)
+    if not names:
+        raise Bad("no import table")
+
+
+def check_characteristics(pe):
+    flags = u16(pe.data, u32(pe.data, 0x3C) + 24 + 70)
+    want = DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE
+    if pe.magic == 0x20B:
+        want |= HIGH_ENTROPY_VA
+    if flags & want != want:
+        raise Bad("DllCharacteristics 0x%04x lacks 0x%04x" % (flags, want & ~flags))
+
+
 def main(argv):
     if len(argv) > 1:
         path = argv[1]
@@ -215,13 +277,15 @@ def main(argv):
             try:
                 pe = PE(z.read(exe))
             except (KeyError, Bad, struct.error) as e:
-                failed += 3
-                print("FAILED  %s: %s (its three checks)" % (exe, e))
+                failed += 5
+                print("FAILED  %s: %s (its five checks)" % (exe, e))
                 continue
             check("%s is %s, machine 0x%x" % (exe, kind, machine), check_format, pe, machine,
                   magic, kind)
             check("%s version resource is %s" % (exe, version), check_version, pe, version)
             check("%s manifest" % exe, check_manifest, pe)
+            check("%s imports only KnownDLLs and comctl32" % exe, check_imports, pe)
+            check("%s is DEP, ASLR and Terminal Server aware" % exe, check_characteristics, pe)
     print("dist: %d passed, %d failed" % (passed, failed))
     return 1 if failed else 0
 

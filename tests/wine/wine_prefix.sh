@@ -18,6 +18,11 @@
 #         --newdev FILE    puts FILE into the prefix's system32 as newdev.dll
 #                          and has Wine load it instead of its own
 #                          (WINEDLLOVERRIDES newdev=n)
+#         --symlink LINK TARGET
+#                          makes LINK a Unix symbolic link to TARGET, both
+#                          paths below drive C (C:\LINK), before the case
+#         --dll-overrides LIST
+#                          adds LIST to WINEDLLOVERRIDES for the case only
 set -eu
 
 unset DISPLAY WAYLAND_DISPLAY || true
@@ -103,8 +108,21 @@ run() {
   registry_files=
   start_spooler=no
   newdev=
+  symlinks=
+  case_overrides=
   while [ $# -gt 0 ]; do
     case $1 in
+      --symlink)
+        [ $# -ge 3 ] || die "$1 needs a link and a target"
+        symlinks="$symlinks$2|$3
+"
+        shift 3
+        ;;
+      --dll-overrides)
+        [ $# -ge 2 ] || die "$1 needs a list"
+        case_overrides=$2
+        shift 2
+        ;;
       --program | --registry)
         [ $# -ge 2 ] || die "$1 needs a file"
         [ -f "$2" ] || die "$1 $2: no such file"
@@ -182,10 +200,19 @@ LIST
   if [ "$start_spooler" = yes ]; then
     start_spooler || die "net start spooler failed in $prefix"
   fi
+  while IFS='|' read -r link target; do
+    [ -n "$link" ] || continue
+    mkdir -p "$prefix/drive_c/$target" "$(dirname "$prefix/drive_c/$link")"
+    ln -s "$prefix/drive_c/$target" "$prefix/drive_c/$link"
+  done <<LIST
+$symlinks
+LIST
   t3=$(now_ms)
 
+  overrides=$WINEDLLOVERRIDES
+  [ -z "$case_overrides" ] || overrides="$overrides;$case_overrides"
   status=0
-  QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
+  WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
     timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name:*/$case_name" \
     --gtest_color=no || status=$?
   t4=$(now_ms)

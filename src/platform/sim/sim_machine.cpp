@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,6 +71,7 @@ SimMachine::SimMachine() {
        "The service did not respond to the start or control request in a timely fashion.\r\n"},
       {1056, "An instance of the service is already running.\r\n"},
       {1062, "The service has not been started.\r\n"},
+      {1920, "The file cannot be accessed by the system.\r\n"},
       {1006,
        "The volume for a file has been externally altered so that the opened file is no longer "
        "valid.\r\n"},
@@ -107,6 +109,7 @@ platform::Platform SimMachine::platform() {
   p.devices = &devices;
   p.sync = &others;
   p.windows = &others;
+  p.codePage = &codePage;
   return p;
 }
 
@@ -114,12 +117,20 @@ platform::Platform SimMachine::platform() {
 bool SimMachine::Enter(const std::string& call) {
   calls.push_back(call);
   auto it = m_faults.find(call);
-  if (it == m_faults.end() || it->second.empty()) return false;
+  if (it == m_faults.end() || it->second.empty()) {
+    auto success = m_successErrors.find(call);
+    if (success != m_successErrors.end()) m_lastError = success->second;
+    return false;
+  }
   DWORD fault = it->second.front();
   it->second.erase(it->second.begin());
   if (fault == kPass) return false;
   m_lastError = fault;
   return true;
+}
+
+void SimMachine::SucceedWithError(const std::string& call, DWORD error) {
+  m_successErrors[call] = error;
 }
 
 void SimMachine::PassNext(const std::string& call, int times) { FailNext(call, kPass, times); }
@@ -218,6 +229,18 @@ bool SimMachine::Exists(const std::string& path) const {
   return fs::exists(HostPath(path), ec);
 }
 
+void SimMachine::MakeSymbolicLink(const std::string& path, const std::string& target) {
+  fs::path host = HostPath(path);
+  fs::create_directories(host.parent_path());
+  fs::create_symlink(HostPath(target), host);
+}
+
+void SimMachine::MakeHardLink(const std::string& path, const std::string& existing) {
+  fs::path host = HostPath(path);
+  fs::create_directories(host.parent_path());
+  fs::create_hard_link(HostPath(existing), host);
+}
+
 void SimMachine::SetReadOnlyDirectory(const std::string& path) {
   m_readOnlyDirectories.insert(Upper(Absolute(path)));
 }
@@ -284,14 +307,40 @@ HANDLE SimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD d
   if (parent.size() == 2) parent += "\\";
   fs::path host = HostPath(absolute);
   std::error_code ec;
-  bool existed = fs::exists(host, ec);
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself; otherwise the link is
+  // followed to its target.
+  const bool linkItself = (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
+  const bool isLink = fs::is_symlink(host, ec);
+  bool existed = linkItself ? fs::exists(fs::symlink_status(host, ec)) : fs::exists(host, ec);
   if (!fs::is_directory(HostPath(parent), ec)) {
     m_lastError = ERROR_PATH_NOT_FOUND;
     return INVALID_HANDLE_VALUE;
   }
+  if (linkItself && isLink) {
+    if (dwCreationDisposition != OPEN_EXISTING && dwCreationDisposition != OPEN_ALWAYS) {
+      m_lastError = dwCreationDisposition == CREATE_NEW ? 80 : ERROR_ACCESS_DENIED;
+      return INVALID_HANDLE_VALUE;
+    }
+    int fd = ::open(host.c_str(), O_PATH | O_NOFOLLOW);
+    if (fd < 0) {
+      m_lastError = ERROR_ACCESS_DENIED;
+      return INVALID_HANDLE_VALUE;
+    }
+    m_lastError = dwCreationDisposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : 0;
+    return NewHandle({Kind::File, fd});
+  }
   if (fs::is_directory(host, ec)) {
-    m_lastError = ERROR_ACCESS_DENIED;
-    return INVALID_HANDLE_VALUE;
+    // Only backup semantics open a folder, and only to look at it.
+    int fd = (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) &&
+                     dwCreationDisposition == OPEN_EXISTING
+                 ? ::open(host.c_str(), O_RDONLY | O_DIRECTORY)
+                 : -1;
+    if (fd < 0) {
+      m_lastError = ERROR_ACCESS_DENIED;
+      return INVALID_HANDLE_VALUE;
+    }
+    m_lastError = 0;
+    return NewHandle({Kind::File, fd});
   }
   bool writes = (dwDesiredAccess & GENERIC_WRITE) != 0;
   if ((writes || !existed) && m_readOnlyDirectories.count(Upper(parent)) != 0) {
@@ -319,6 +368,7 @@ HANDLE SimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD d
         return INVALID_HANDLE_VALUE;
       }
   }
+  if (linkItself) flags |= O_NOFOLLOW;
   int fd = ::open(host.c_str(), flags, 0644);
   if (fd < 0) {
     m_lastError = ERROR_ACCESS_DENIED;
@@ -407,7 +457,7 @@ BOOL SimMachine::CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL
     m_lastError = ERROR_PATH_NOT_FOUND;
     return FALSE;
   }
-  if (bFailIfExists && fs::exists(to, ec)) {
+  if (bFailIfExists && fs::exists(fs::symlink_status(to, ec))) {
     m_lastError = 80;  // ERROR_FILE_EXISTS
     return FALSE;
   }
@@ -424,7 +474,9 @@ BOOL SimMachine::DeleteFileA(LPCSTR lpFileName) {
   std::error_code ec;
   std::string absolute = Absolute(lpFileName);
   fs::path host = HostPath(absolute);
-  if (!fs::exists(host, ec)) {
+  // The name itself goes: a link, never its target. A link to a folder is
+  // a folder's name, which DeleteFileA does not remove.
+  if (!fs::exists(fs::symlink_status(host, ec))) {
     m_lastError = ERROR_FILE_NOT_FOUND;
     return FALSE;
   }
@@ -448,6 +500,28 @@ UINT SimMachine::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
   return length;
 }
 
+BOOL SimMachine::GetFileInformationByHandle(HANDLE hFile,
+                                            LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+  if (Enter("GetFileInformationByHandle")) return FALSE;
+  OpenHandle* h = Lookup(hFile, Kind::File);
+  if (h == nullptr) return FALSE;
+  struct stat st = {};
+  if (::fstat(h->fd, &st) != 0) {
+    m_lastError = ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  *lpFileInformation = BY_HANDLE_FILE_INFORMATION{};
+  DWORD attributes = 0;
+  if (S_ISLNK(st.st_mode)) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  if (S_ISDIR(st.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  lpFileInformation->dwFileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+  // A folder counts one link, as on NTFS.
+  lpFileInformation->nNumberOfLinks = S_ISDIR(st.st_mode) ? 1 : static_cast<DWORD>(st.st_nlink);
+  lpFileInformation->nFileSizeLow = static_cast<DWORD>(st.st_size);
+  lpFileInformation->nFileIndexLow = static_cast<DWORD>(st.st_ino);
+  return TRUE;
+}
+
 // ---------------------------------------------------------------- IClock
 void SimMachine::Sleep(DWORD dwMilliseconds) {
   calls.emplace_back("Sleep");
@@ -469,7 +543,8 @@ std::intptr_t SimMachine::SpawnV(int /*mode*/, const char* cmdName, const char* 
   Started s{cmdName, {}};
   for (const char* const* a = argv; a != nullptr && *a != nullptr; ++a) s.argv.emplace_back(*a);
   started.push_back(std::move(s));
-  return 0x7000 + static_cast<std::intptr_t>(started.size());
+  // The no-wait spawn gives the new process's handle, for the caller to close.
+  return reinterpret_cast<std::intptr_t>(NewHandle({Kind::Process, -1, 0}));
 }
 
 DWORD SimMachine::GetModuleFileNameA(HMODULE /*hModule*/, LPSTR lpFilename, DWORD nSize) {
@@ -485,11 +560,29 @@ DWORD SimMachine::GetFileAttributesA(LPCSTR lpFileName) {
   if (Enter("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
   std::error_code ec;
   fs::path host = HostPath(lpFileName);
-  if (!fs::exists(host, ec)) {
+  if (!fs::exists(fs::symlink_status(host, ec))) {
     m_lastError = ERROR_FILE_NOT_FOUND;
     return INVALID_FILE_ATTRIBUTES;
   }
-  return fs::is_directory(host, ec) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+  DWORD attributes = fs::is_directory(host, ec) ? FILE_ATTRIBUTE_DIRECTORY : 0;
+  if (fs::is_symlink(host, ec)) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL SimMachine::GetBinaryTypeA(LPCSTR lpApplicationName, LPDWORD lpBinaryType) {
+  if (Enter("GetBinaryTypeA")) return FALSE;
+  std::error_code ec;
+  if (!fs::is_regular_file(HostPath(lpApplicationName), ec)) {
+    m_lastError = ERROR_FILE_NOT_FOUND;
+    return FALSE;
+  }
+  auto type = binaryTypes.find(Upper(Absolute(lpApplicationName)));
+  if (type == binaryTypes.end()) {
+    m_lastError = ERROR_BAD_EXE_FORMAT;
+    return FALSE;
+  }
+  *lpBinaryType = type->second;
+  return TRUE;
 }
 
 BOOL SimMachine::CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,

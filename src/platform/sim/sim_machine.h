@@ -33,6 +33,9 @@ class SimMachine : public platform::IFiles,
 
   platform::Platform platform();
 
+  // The ANSI code page of the machine's texts.
+  TableCodePage codePage{1252};
+
   // The parts of the machine that have state of their own.
   SimRegistry registry{*this};
   SimPrinters printers{*this};
@@ -48,6 +51,11 @@ class SimMachine : public platform::IFiles,
   bool Exists(const std::string& path) const;
   void SetCurrentDirectory(const std::string& path) { m_currentDirectory = path; }
   const std::string& CurrentDirectory() const { return m_currentDirectory; }
+  // A symbolic link at path to target (a file or a folder): a reparse point,
+  // as a junction or a symbolic link is on Windows.
+  void MakeSymbolicLink(const std::string& path, const std::string& target);
+  // A second name for an existing file: both names count two links.
+  void MakeHardLink(const std::string& path, const std::string& existing);
   // Creating files in this directory fails with ERROR_ACCESS_DENIED.
   void SetReadOnlyDirectory(const std::string& path);
   std::filesystem::path HostPath(const std::string& path) const;
@@ -56,6 +64,9 @@ class SimMachine : public platform::IFiles,
   void FailNext(const std::string& call, DWORD error, int times = 1);
   // Lets the next `times` calls of `call` succeed before queued faults apply.
   void PassNext(const std::string& call, int times);
+  // From now on every successful call of `call` leaves `error` as the last
+  // error, as Windows allows of a successful call.
+  void SucceedWithError(const std::string& call, DWORD error);
 
   // ---- observations
   std::vector<std::string> calls;             // every seam call, by name, in order
@@ -87,6 +98,9 @@ class SimMachine : public platform::IFiles,
   };
   std::vector<Created> created;
   std::map<std::string, DWORD> exitCodes;  // by upper-case program path
+  // What GetBinaryTypeA says of a program, by upper-case path; an existing
+  // file not listed here is not a program (ERROR_BAD_EXE_FORMAT).
+  std::map<std::string, DWORD> binaryTypes;
   void SetWindowsDirectory(const std::string& path) { m_windowsDirectory = path; }
   // Deleting this file fails while the spooler runs, which holds it loaded.
   void SetHeldBySpooler(const std::string& path);
@@ -106,6 +120,8 @@ class SimMachine : public platform::IFiles,
   BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) override;
   BOOL DeleteFileA(LPCSTR lpFileName) override;
   UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
+  BOOL GetFileInformationByHandle(HANDLE hFile,
+                                  LPBY_HANDLE_FILE_INFORMATION lpFileInformation) override;
 
   // ---- IMessages
   DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
@@ -133,6 +149,7 @@ class SimMachine : public platform::IFiles,
   BOOL IsWow64Process(BOOL* wow64Out) override;
   DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) override;
   DWORD GetFileAttributesA(LPCSTR lpFileName) override;
+  BOOL GetBinaryTypeA(LPCSTR lpApplicationName, LPDWORD lpBinaryType) override;
   BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                       LPSECURITY_ATTRIBUTES lpProcessAttributes,
                       LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
@@ -164,6 +181,7 @@ class SimMachine : public platform::IFiles,
   std::set<std::string> m_readOnlyDirectories;  // upper-cased absolute paths
   static constexpr DWORD kPass = 0xFFFFFFFFu;  // a queued call that succeeds
   std::map<std::string, std::vector<DWORD>> m_faults;
+  std::map<std::string, DWORD> m_successErrors;
   std::map<std::uintptr_t, OpenHandle> m_handles;
   std::uintptr_t m_nextHandle = 0x100;
   std::set<void*> m_allocations;

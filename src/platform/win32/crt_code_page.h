@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "app/ansi_code_page.h"
+#include "platform/ansi_code_page.h"
 
 class CrtCodePage : public AnsiCodePage {
  public:

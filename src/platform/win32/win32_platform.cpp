@@ -3,10 +3,39 @@
 #include <errno.h>
 #include <process.h>
 
+#include <string>
+
+#include "platform/handles.h"
+#include "platform/win32/crt_code_page.h"
 #include "platform/win32/windows_sdk.h"
 
 namespace platform {
 namespace {
+
+BOOL ReleaseLibrary(HMODULE module) { return ::FreeLibrary(module); }
+
+// A library loaded from system32 only, never from the program's folder or
+// the current directory, which other users may be able to write.
+using ModuleHandle = Owned<HMODULE, &ReleaseLibrary>;
+
+ModuleHandle LoadSystemLibrary(LPCSTR name) {
+  HMODULE module = ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module == nullptr && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+    // A system that lacks the search flags: the full path of system32.
+    char path[MAX_PATH] = {};
+    UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+    std::string full = std::string(path, length) + "\\" + name;
+    if (length != 0 && length < MAX_PATH) module = ::LoadLibraryA(full.c_str());
+  }
+  return ModuleHandle(module);
+}
+
+// The export `name` of module as a function of type Fn, or null.
+template <class Fn>
+Fn Export(const ModuleHandle& module, LPCSTR name) {
+  if (!module.valid()) return nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), name)));
+}
 
 class Win32Machine final : public IFiles,
                            public IMessages,
@@ -21,7 +50,8 @@ class Win32Machine final : public IFiles,
                            public IProcesses,
                            public IDevices,
                            public ISync,
-                           public IWindows {
+                           public IWindows,
+                           public CrtCodePage {
  public:
   DWORD GetCurrentDirectoryA(DWORD n, LPSTR buffer) override {
     return ::GetCurrentDirectoryA(n, buffer);
@@ -48,6 +78,9 @@ class Win32Machine final : public IFiles,
   BOOL DeleteFileA(LPCSTR path) override { return ::DeleteFileA(path); }
   UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) override {
     return ::GetWindowsDirectoryA(buffer, size);
+  }
+  BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info) override {
+    return ::GetFileInformationByHandle(h, info);
   }
 
   DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer,
@@ -76,7 +109,12 @@ class Win32Machine final : public IFiles,
 
   BOOL EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD size,
                      LPDWORD needed, LPDWORD returned) override {
-    return ::EnumPrintersA(flags, name, level, buffer, size, needed, returned);
+    // Loaded on first use and kept for the process's lifetime.
+    using Fn = BOOL(WINAPI*)(DWORD, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
+    if (!m_winspool.valid()) m_winspool = LoadSystemLibrary("winspool.drv");
+    auto fn = Export<Fn>(m_winspool, "EnumPrintersA");
+    if (fn == nullptr) return FALSE;
+    return fn(flags, name, level, buffer, size, needed, returned);
   }
 
   HINF SetupOpenInfFileA(LPCSTR name, LPCSTR infClass, DWORD style, UINT* errorLine) override {
@@ -142,6 +180,7 @@ class Win32Machine final : public IFiles,
     return ::GetModuleFileNameA(module, name, size);
   }
   DWORD GetFileAttributesA(LPCSTR name) override { return ::GetFileAttributesA(name); }
+  BOOL GetBinaryTypeA(LPCSTR name, LPDWORD type) override { return ::GetBinaryTypeA(name, type); }
   BOOL CreateProcessA(LPCSTR app, LPSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
                       LPSECURITY_ATTRIBUTES threadSecurity, BOOL inherit, DWORD flags,
                       LPVOID environment, LPCSTR directory, STARTUPINFOA* startup,
@@ -156,16 +195,13 @@ class Win32Machine final : public IFiles,
   BOOL UpdateDriverForPlugAndPlayDevicesA(HWND parent, LPCSTR hardwareId, LPCSTR infPath,
                                           DWORD flags, PBOOL reboot) override {
     using Fn = BOOL(WINAPI*)(HWND, LPCSTR, LPCSTR, DWORD, PBOOL);
-    HMODULE newdev = ::LoadLibraryA("newdev.dll");
-    if (newdev == nullptr) return FALSE;
-    auto fn = reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(::GetProcAddress(newdev, "UpdateDriverForPlugAndPlayDevicesA")));
-    BOOL result = FALSE;
-    if (fn != nullptr) {
-      result = fn(parent, hardwareId, infPath, flags, reboot);
-    }
+    ModuleHandle newdev = LoadSystemLibrary("newdev.dll");
+    auto fn = Export<Fn>(newdev, "UpdateDriverForPlugAndPlayDevicesA");
+    if (fn == nullptr) return FALSE;
+    BOOL result = fn(parent, hardwareId, infPath, flags, reboot);
+    // The caller reads the update's error, not the unload's.
     DWORD error = ::GetLastError();
-    ::FreeLibrary(newdev);
+    newdev.reset();
     ::SetLastError(error);
     return result;
   }
@@ -188,6 +224,9 @@ class Win32Machine final : public IFiles,
   BOOL IsIconic(HWND window) override { return ::IsIconic(window); }
   BOOL ShowWindow(HWND window, int show) override { return ::ShowWindow(window, show); }
   BOOL SetForegroundWindow(HWND window) override { return ::SetForegroundWindow(window); }
+
+ private:
+  ModuleHandle m_winspool;
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/ansi_code_page.h"
+#include "platform/ansi_code_page.h"
 
 TableCodePage::TableCodePage(unsigned int codePage) {
   if (codePage == 932) {
