@@ -101,6 +101,20 @@ class ISetupApi {
   virtual BOOL SetupGetMultiSzFieldA(const INFCONTEXT* Context, DWORD FieldIndex,
                                      LPSTR ReturnBuffer, DWORD ReturnBufferSize,
                                      LPDWORD RequiredSize) = 0;
+  // The install section to use on this platform: the name with the
+  // platform's extension where the INF has such a section.
+  virtual BOOL SetupDiGetActualSectionToInstallA(HINF InfHandle, LPCSTR InfSectionName,
+                                                 LPSTR InfSectionWithExt,
+                                                 DWORD InfSectionWithExtSize, LPDWORD RequiredSize,
+                                                 LPSTR* Extension) = 0;
+};
+
+// The system's version. Takes an OSVERSIONINFOA, or an OSVERSIONINFOEXA
+// whose size says so.
+class ISystemVersion {
+ public:
+  virtual ~ISystemVersion() = default;
+  virtual BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) = 0;
 };
 
 // The service control manager.
@@ -178,6 +192,14 @@ struct Platform {
   IClock* clock = nullptr;
   IProcesses* processes = nullptr;
   IDevices* devices = nullptr;
+  ISystemVersion* version = nullptr;
+  // The program's own build: the 64-bit one, or the 32-bit one. A simulated
+  // machine says which one it runs.
+#if defined(_WIN64)
+  bool x64Program = true;
+#else
+  bool x64Program = false;
+#endif
 
   // Takes every facility that the machine object implements.
   template <class Machine>
@@ -195,6 +217,8 @@ struct Platform {
     Take(p.clock, m);
     Take(p.processes, m);
     Take(p.devices, m);
+    Take(p.version, m);
+    if constexpr (requires { m.x64Program; }) p.x64Program = m.x64Program;
     return p;
   }
 

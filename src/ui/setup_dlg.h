@@ -2,6 +2,9 @@
 // readers and the two procedures are its member functions, defined in the
 // subsystem folders they belong to.
 #pragma once
+#include <string>
+
+#include "catalogue/models_section.h"
 #include "framework/afx.h"
 #include "platform/platform.h"
 
@@ -69,6 +72,13 @@ class CSetupDlg : public CDialog {
   BOOL ListInstalledPrinters(CListBox* pPrinterList);
   CString GetDriverVersion(LPCSTR printerName);
   BOOL ReadInf(CString infFile, CListBox* pModelList);
+  struct MonitorLookup {
+    bool found = false;
+    std::string monitor;  // the file name; empty when not found
+    DWORD error = 0;      // the last error of the failed lookup
+  };
+  MonitorLookup LookUpMonitor(HINF inf, const std::string& installSection);
+  TargetPlatform GetTargetPlatform();
 
   void OnOK() override;
 

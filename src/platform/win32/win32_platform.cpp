@@ -19,7 +19,8 @@ class Win32Machine final : public IFiles,
                            public IServices,
                            public IClock,
                            public IProcesses,
-                           public IDevices {
+                           public IDevices,
+                           public ISystemVersion {
  public:
   DWORD GetCurrentDirectoryA(DWORD n, LPSTR buffer) override {
     return ::GetCurrentDirectoryA(n, buffer);
@@ -99,6 +100,10 @@ class Win32Machine final : public IFiles,
                              LPDWORD required) override {
     return ::SetupGetMultiSzFieldA(const_cast<INFCONTEXT*>(context), field, buffer, size, required);
   }
+  BOOL SetupDiGetActualSectionToInstallA(HINF inf, LPCSTR section, LPSTR buffer, DWORD size,
+                                         LPDWORD required, LPSTR* extension) override {
+    return ::SetupDiGetActualSectionToInstallA(inf, section, buffer, size, required, extension);
+  }
 
   SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) override {
     return ::OpenSCManagerA(machine, database, access);
@@ -171,6 +176,8 @@ class Win32Machine final : public IFiles,
                         DWORD destSize, LPDWORD required, LPSTR* component) override {
     return ::SetupCopyOEMInfA(source, media, mediaType, style, dest, destSize, required, component);
   }
+
+  BOOL GetVersionExA(LPOSVERSIONINFOA info) override { return ::GetVersionExA(info); }
 };
 
 }  // namespace
