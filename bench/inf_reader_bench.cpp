@@ -2,6 +2,7 @@
 // machine, and checks that reading grows linearly with the number of models.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -62,6 +63,55 @@ void BM_ReadInf(benchmark::State& state) {
       benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ReadInf)->Arg(100)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+// The shape of a real package: a decorated Manufacturer line, 600 models
+// over 10 install sections, each section holding its model's monitor.
+std::string GeneratePackageInf() {
+  std::string inf =
+      "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n"
+      "DriverVer=05/14/2024,2.3.0.1\r\n[Manufacturer]\r\nQVR=QVR,NTx86,NTamd64\r\n";
+  for (const char* platform : {"NTx86", "NTamd64"}) {
+    inf += std::string("[QVR.") + platform + "]\r\n";
+    for (int i = 0; i < 600; ++i) {
+      std::string n = std::to_string(i);
+      inf += "\"QVR " + n + "\" = QVR_INST" + std::to_string(i % 10) + ", LPTENUM\\Kalbrix_ABQVR" +
+             n + ", QVR " + n + "\r\n";
+    }
+  }
+  for (int i = 0; i < 10; ++i)
+    inf += "[QVR_INST" + std::to_string(i) + "]\r\nLanguageMonitor=\"QVR Monitor,qvrmon" +
+           std::to_string(i) + ".dll\"\r\n";
+  return inf;
+}
+
+// Also counts the Setup API's line lookups of one read.
+void BM_ReadPackageInf(benchmark::State& state) {
+  Bench bench;
+  bench.machine.PutFile("C:\\pkg\\setup.inf", GeneratePackageInf());
+  int listed = 0;
+  long lookups = 0;
+  for (auto _ : state) {
+    CSetupDlg dialog(bench.machine.platform());
+    bench.session.user = [&](CDialog& d) {
+      state.PauseTiming();
+      auto& dlg = static_cast<CSetupDlg&>(d);
+      dlg.m_lbModels.SendMessage(LB_RESETCONTENT);
+      dlg.m_lbMonitors.SendMessage(LB_RESETCONTENT);
+      bench.machine.calls.clear();
+      state.ResumeTiming();
+      dlg.ReadInf("setup.inf", &dlg.m_lbModels);
+      state.PauseTiming();
+      listed = dlg.m_lbModels.GetCount();
+      lookups = std::count(bench.machine.calls.begin(), bench.machine.calls.end(),
+                           std::string("SetupGetLineTextA"));
+      state.ResumeTiming();
+    };
+    dialog.DoModal();
+  }
+  if (listed != 600) state.SkipWithError("not every model was listed");
+  state.counters["line_lookups"] = static_cast<double>(lookups);
+}
+BENCHMARK(BM_ReadPackageInf)->Unit(benchmark::kMillisecond);
 
 // Prints the time ratio between sizes after the runs.
 class RatioReporter : public benchmark::ConsoleReporter {

@@ -364,6 +364,32 @@ TEST(InfReader, DecorationsFollowTheSystemVersion) {
   EXPECT_EQ(ReadInf(inf, FALSE, silent).models, (Strings{"Any"}));
 }
 
+// Hundreds of models share a few install sections: each section is looked
+// up once per read, and a failed one is still reported for every model.
+TEST(InfReader, SharedInstallSectionLookedUpOnce) {
+  std::string models;
+  for (int i = 0; i < 30; ++i)
+    models += "m" + std::to_string(i) + " = " +
+              (i % 3 == 0   ? "S1"
+               : i % 3 == 1 ? "s2"
+                            : "S9") +
+              ", H, M" + std::to_string(i) + "\r\n";
+  Read r = ReadInf(WithModels(models));
+  ASSERT_EQ(r.monitors.size(), 30u);
+  EXPECT_EQ(r.monitors[0], "one.dll");
+  EXPECT_EQ(r.monitors[1], "two.dll");  // section names ignore case
+  EXPECT_EQ(r.monitors[2], "");
+  EXPECT_EQ(r.monitors[27], "one.dll");
+  EXPECT_EQ(r.boxes.size(), 10u);  // one report for each model of S9
+  auto count = [&](const std::string& call) {
+    return std::count(r.calls.begin(), r.calls.end(), call);
+  };
+  EXPECT_EQ(count("SetupDiGetActualSectionToInstallA"), 3);
+  // DriverVer and the Manufacturer line; then two lookups for each section:
+  // S1 and S2 DataSection and LanguageMonitor, S9 DataSection and its own.
+  EXPECT_EQ(count("SetupGetLineTextA"), 3 + 2 * 3);
+}
+
 // An undecorated INF makes the calls it always made, in the same order,
 // and asks only for each install section's platform variant besides.
 TEST(InfReader, UndecoratedInfCallsInTheirOrder) {

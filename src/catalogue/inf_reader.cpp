@@ -1,6 +1,8 @@
 // Reads the package's INF: driver version, manufacturer, models and the
 // language monitor of each model.
+#include <cctype>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +55,12 @@ std::vector<std::string> SplitList(const std::vector<char>& list, DWORD length) 
     start = k + 1;
   }
   return strings;
+}
+
+// Section names compare without case.
+std::string FoldedName(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
 }
 
 // The fields of the Manufacturer line from field 1 on; none when they can't
@@ -165,6 +173,8 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
 
   m_grpInstallation.SetWindowText(manufacturer + " Driver Installation");
 
+  // Many models share an install section: each is looked up once.
+  std::map<std::string, MonitorLookup> lookups;
   LONG count = modelsSection ? setup.SetupGetLineCountA(inf.get(), modelsSection->c_str()) : 0;
   for (LONG i = 0; i < count; ++i) {
     if (i == 0) {
@@ -185,7 +195,9 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
     ModelLine line = ParseModelFields(fields, fieldLength);
     MonitorLookup lookup;
     if (line.hasInstallSection) {
-      lookup = LookUpMonitor(inf.get(), line.installSection);
+      auto [known, added] = lookups.try_emplace(FoldedName(line.installSection));
+      if (added) known->second = LookUpMonitor(inf.get(), line.installSection);
+      lookup = known->second;
       if (!lookup.found) {
         m_platform.error->SetLastError(lookup.error);
         ShowLastError();
