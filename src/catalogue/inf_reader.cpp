@@ -57,6 +57,11 @@ std::vector<std::string> SplitList(const std::vector<char>& list, DWORD length) 
   return strings;
 }
 
+// The longest install section name whose platform variant is asked for.
+// The variant is composed in a buffer of MAX_PATH characters, and Wine
+// overruns it for longer names. (No section name is longer than 255.)
+constexpr std::size_t kLongestSectionToDecorate = MAX_PATH - sizeof(".NTamd64");
+
 // Section names compare without case.
 std::string FoldedName(std::string name) {
   for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -101,7 +106,8 @@ CSetupDlg::MonitorLookup CSetupDlg::LookUpMonitor(HINF inf, const std::string& i
   platform::ISetupApi& setup = *m_platform.setup;
   char actual[MAX_PATH] = {};
   const char* section = installSection.c_str();
-  if (setup.SetupDiGetActualSectionToInstallA(inf, section, actual, MAX_PATH, nullptr, nullptr))
+  if (installSection.size() <= kLongestSectionToDecorate &&
+      setup.SetupDiGetActualSectionToInstallA(inf, section, actual, MAX_PATH, nullptr, nullptr))
     section = actual;
 
   MonitorLookup lookup;
