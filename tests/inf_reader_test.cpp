@@ -411,6 +411,14 @@ TEST(InfReader, UndecoratedInfCallsInTheirOrder) {
   EXPECT_EQ(calls, expected);
 }
 
+// A name too long for the platform variant is looked up as written.
+TEST(InfReader, LongInstallSectionNameIsLookedUpAsWritten) {
+  Read r = ReadInf(WithModels("a = " + std::string(300, 'I') + ", H, Long\r\n"));
+  EXPECT_EQ(r.models, (Strings{"Long"}));
+  EXPECT_EQ(r.monitors, (Strings{""}));
+  EXPECT_EQ(std::count(r.calls.begin(), r.calls.end(), "SetupDiGetActualSectionToInstallA"), 0);
+}
+
 // A model without a monitor gets an empty entry; the Update of that model
 // then stops before the spooler and leaves every file where it was.
 TEST(InfReader, ModelWithoutMonitorIsNotUpdated) {
