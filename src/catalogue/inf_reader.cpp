@@ -2,9 +2,9 @@
 // language monitor of each model.
 #include <cctype>
 #include <cstring>
-#include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/models_section.h"
@@ -180,7 +180,7 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
   m_grpInstallation.SetWindowText(manufacturer + " Driver Installation");
 
   // Many models share an install section: each is looked up once.
-  std::map<std::string, MonitorLookup> lookups;
+  std::unordered_map<std::string, MonitorLookup> lookups;
   LONG count = modelsSection ? setup.SetupGetLineCountA(inf.get(), modelsSection->c_str()) : 0;
   for (LONG i = 0; i < count; ++i) {
     if (i == 0) {
