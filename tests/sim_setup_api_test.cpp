@@ -371,4 +371,69 @@ TEST(SimSetupApi, HandlesAndFaults) {
   EXPECT_EQ(machine.calls.back(), "SetupCloseInfFile");
 }
 
+// The install section for the program's platform, as Wine answers: its own
+// extension, else ".NT", else the name; a section counts even when empty.
+TEST(SimSetupApi, ActualSectionToInstall) {
+  const std::string text =
+      kVersion +
+      "[A.NTx86]\r\nx=1\r\n[A.NTamd64]\r\nx=1\r\n[A.NT]\r\nx=1\r\n[A]\r\nx=1\r\n"
+      "[B.nt]\r\nx=1\r\n[C.ntAMD64]\r\n[C]\r\nx=1\r\n";
+  struct {
+    const char* name;
+    const char* x86;
+    const char* amd64;
+  } rows[] = {
+      {"A", "A.NTx86", "A.NTamd64"}, {"a", "a.NTx86", "a.NTamd64"},     {"B", "B.NT", "B.NT"},
+      {"C", "C", "C.NTamd64"},       {"Missing", "Missing", "Missing"},
+  };
+  for (bool x64 : {false, true}) {
+    Inf t(text);
+    t.machine.x64Program = x64;
+    for (const auto& row : rows) {
+      std::string expected = x64 ? row.amd64 : row.x86;
+      bool extended = expected != row.name;
+      char buffer[64] = {};
+      DWORD required = 0;
+      char* extension = nullptr;
+      ASSERT_TRUE(t.api.SetupDiGetActualSectionToInstallA(t.inf, row.name, buffer, sizeof buffer,
+                                                          &required, &extension))
+          << row.name;
+      EXPECT_EQ(buffer, expected) << row.name;
+      EXPECT_EQ(required, expected.size() + 1) << row.name;
+      EXPECT_EQ(extension, extended ? buffer + std::strlen(row.name) : nullptr) << row.name;
+      EXPECT_EQ(t.Error(), extended ? "0x0" : Hex(ERROR_SECTION_NOT_FOUND)) << row.name;
+
+      // The size alone; then a buffer one too small gets the first
+      // characters, no terminator.
+      required = 0;
+      EXPECT_TRUE(
+          t.api.SetupDiGetActualSectionToInstallA(t.inf, row.name, nullptr, 0, &required, nullptr));
+      EXPECT_EQ(required, expected.size() + 1);
+      std::memset(buffer, '#', sizeof buffer);
+      EXPECT_FALSE(t.api.SetupDiGetActualSectionToInstallA(t.inf, row.name, buffer, required - 1,
+                                                           nullptr, nullptr));
+      EXPECT_EQ(t.Error(), Hex(ERROR_INSUFFICIENT_BUFFER));
+      EXPECT_EQ(std::string(buffer, required), expected.substr(0, required - 1) + "#");
+    }
+  }
+}
+
+TEST(SimSetupApi, VersionOfTheSystem) {
+  sim::SimMachine machine;
+  OSVERSIONINFOEXA ex = {};
+  ex.dwOSVersionInfoSize = sizeof ex;
+  ASSERT_TRUE(machine.GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&ex)));
+  EXPECT_EQ(ex.dwMajorVersion, 6u);
+  EXPECT_EQ(ex.dwMinorVersion, 1u);
+  EXPECT_EQ(ex.dwBuildNumber, 7601u);
+  EXPECT_STREQ(ex.szCSDVersion, "Service Pack 1");
+  EXPECT_EQ(ex.wProductType, VER_NT_WORKSTATION);
+  OSVERSIONINFOA plain = {};
+  plain.dwOSVersionInfoSize = sizeof plain;
+  EXPECT_TRUE(machine.GetVersionExA(&plain));
+  plain.dwOSVersionInfoSize = sizeof plain - 1;
+  EXPECT_FALSE(machine.GetVersionExA(&plain));
+  EXPECT_EQ(machine.GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+}
+
 }  // namespace

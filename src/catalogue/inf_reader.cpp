@@ -1,9 +1,13 @@
 // Reads the package's INF: driver version, manufacturer, models and the
 // language monitor of each model.
+#include <cctype>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "catalogue/models_section.h"
 #include "platform/handles.h"
 #include "ui/setup_dlg.h"
 
@@ -40,7 +44,90 @@ ModelLine ParseModelFields(const std::vector<char>& fields, DWORD length) {
   return line;
 }
 
+// The strings of a zero-terminated list of `length` characters.
+std::vector<std::string> SplitList(const std::vector<char>& list, DWORD length) {
+  std::vector<std::string> strings;
+  std::size_t start = 0;
+  for (std::size_t k = 0; k < length && k < list.size(); ++k) {
+    if (list[k] != '\0') continue;
+    if (k == start) break;  // the list's final terminator
+    strings.emplace_back(&list[start], k - start);
+    start = k + 1;
+  }
+  return strings;
+}
+
+// The longest install section name whose platform variant is asked for.
+// The variant is composed in a buffer of MAX_PATH characters, and Wine
+// overruns it for longer names. (No section name is longer than 255.)
+constexpr std::size_t kLongestSectionToDecorate = MAX_PATH - sizeof(".NTamd64");
+
+// Section names compare without case.
+std::string FoldedName(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
+}
+
+// The fields of the Manufacturer line from field 1 on; none when they can't
+// be read.
+std::vector<std::string> ManufacturerFields(platform::ISetupApi& setup, const INFCONTEXT& line) {
+  DWORD length = 0;
+  if (!setup.SetupGetMultiSzFieldA(&line, 1, nullptr, 0, &length) || length == 0) return {};
+  std::vector<char> list(length + 1, '\0');
+  if (!setup.SetupGetMultiSzFieldA(&line, 1, list.data(), length, &length)) return {};
+  return SplitList(list, length);
+}
+
 }  // namespace
+
+// The platform that a decorated Manufacturer line is read for: this build's
+// architecture, and the version the system tells.
+TargetPlatform CSetupDlg::GetTargetPlatform() {
+  TargetPlatform target;
+  target.architecture = m_platform.x64Program ? "amd64" : "x86";
+  OSVERSIONINFOEXA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (m_platform.version->GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&version))) {
+    target.major = version.dwMajorVersion;
+    target.minor = version.dwMinorVersion;
+    target.build = version.dwBuildNumber;
+    target.productType = version.wProductType;
+    target.suiteMask = version.wSuiteMask;
+  }
+  return target;
+}
+
+// The language monitor of an install section: "LanguageMonitor" in the
+// section that its "DataSection" names, else in the install section
+// itself. Both looked for in the section that the Setup API names for
+// this platform (a ".NTx86", ".NTamd64" or ".NT" variant where one exists).
+// When neither is there, the error of the first lookup is kept.
+CSetupDlg::MonitorLookup CSetupDlg::LookUpMonitor(HINF inf, const std::string& installSection) {
+  platform::ISetupApi& setup = *m_platform.setup;
+  char actual[MAX_PATH] = {};
+  const char* section = installSection.c_str();
+  if (installSection.size() <= kLongestSectionToDecorate &&
+      setup.SetupDiGetActualSectionToInstallA(inf, section, actual, MAX_PATH, nullptr, nullptr))
+    section = actual;
+
+  MonitorLookup lookup;
+  char dataSection[MAX_PATH] = {};
+  char value[MAX_PATH] = {};
+  lookup.found = setup.SetupGetLineTextA(nullptr, inf, section, "DataSection", dataSection,
+                                         MAX_PATH, nullptr) &&
+                 setup.SetupGetLineTextA(nullptr, inf, dataSection, "LanguageMonitor", value,
+                                         MAX_PATH, nullptr);
+  if (!lookup.found) {
+    lookup.error = m_platform.error->GetLastError();
+    lookup.found =
+        setup.SetupGetLineTextA(nullptr, inf, section, "LanguageMonitor", value, MAX_PATH, nullptr);
+  }
+  if (lookup.found) {
+    const char* comma = std::strchr(value, ',');
+    lookup.monitor = comma != nullptr ? comma + 1 : value;
+  }
+  return lookup;
+}
 
 BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
   platform::ISetupApi& setup = *m_platform.setup;
@@ -80,14 +167,25 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
     return fail("Error Reading Manufacturer!", "Reading INF");
   CString manufacturer(text.data());
 
+  // A line of one field names the models section itself. More fields are a
+  // base name and the platforms that it has models sections for.
+  std::optional<std::string> modelsSection = manufacturer.str();
+  if (std::strchr(text.data(), ',') != nullptr) {
+    std::vector<std::string> fields = ManufacturerFields(setup, context);
+    if (fields.size() > 1) {
+      manufacturer = fields.front().c_str();
+      modelsSection = ChooseModelsSection(fields, GetTargetPlatform());
+    }
+  }
+
   m_grpInstallation.SetWindowText(manufacturer + " Driver Installation");
 
-  // The monitor name carries over to the next line when a lookup fails.
-  std::string monitor;
-  LONG count = setup.SetupGetLineCountA(inf.get(), manufacturer);
+  // Many models share an install section: each is looked up once.
+  std::unordered_map<std::string, MonitorLookup> lookups;
+  LONG count = modelsSection ? setup.SetupGetLineCountA(inf.get(), modelsSection->c_str()) : 0;
   for (LONG i = 0; i < count; ++i) {
     if (i == 0) {
-      if (!setup.SetupFindFirstLineA(inf.get(), manufacturer, nullptr, &context))
+      if (!setup.SetupFindFirstLineA(inf.get(), modelsSection->c_str(), nullptr, &context))
         return fail("Error Reading Model!", "Reading INF");
     } else if (!setup.SetupFindNextLine(&context, &context)) {
       break;
@@ -99,21 +197,20 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
     if (!setup.SetupGetMultiSzFieldA(&context, 1, fields.data(), fieldLength, &fieldLength))
       return fail("Error Reading Model field!", "Reading INF");
 
+    // A model whose monitor can't be found gets an empty entry, which Update
+    // refuses, rather than another model's monitor.
     ModelLine line = ParseModelFields(fields, fieldLength);
+    MonitorLookup lookup;
     if (line.hasInstallSection) {
-      char dataSection[MAX_PATH] = {};
-      char value[MAX_PATH] = {};
-      if (setup.SetupGetLineTextA(nullptr, inf.get(), line.installSection.c_str(), "DataSection",
-                                  dataSection, MAX_PATH, nullptr) &&
-          setup.SetupGetLineTextA(nullptr, inf.get(), dataSection, "LanguageMonitor", value,
-                                  MAX_PATH, nullptr)) {
-        const char* comma = std::strchr(value, ',');
-        monitor = comma != nullptr ? comma + 1 : value;
-      } else {
+      auto [known, added] = lookups.try_emplace(FoldedName(line.installSection));
+      if (added) known->second = LookUpMonitor(inf.get(), line.installSection);
+      lookup = known->second;
+      if (!lookup.found) {
+        m_platform.error->SetLastError(lookup.error);
         ShowLastError();
       }
     }
-    m_lbMonitors.AddString(monitor.c_str());
+    m_lbMonitors.AddString(lookup.monitor.c_str());
     pModelList->AddString(line.modelName.c_str());
   }
 

@@ -104,6 +104,20 @@ class ISetupApi {
   virtual BOOL SetupGetMultiSzFieldA(const INFCONTEXT* Context, DWORD FieldIndex,
                                      LPSTR ReturnBuffer, DWORD ReturnBufferSize,
                                      LPDWORD RequiredSize) = 0;
+  // The install section to use on this platform: the name with the
+  // platform's extension where the INF has such a section.
+  virtual BOOL SetupDiGetActualSectionToInstallA(HINF InfHandle, LPCSTR InfSectionName,
+                                                 LPSTR InfSectionWithExt,
+                                                 DWORD InfSectionWithExtSize, LPDWORD RequiredSize,
+                                                 LPSTR* Extension) = 0;
+};
+
+// The system's version. Takes an OSVERSIONINFOA, or an OSVERSIONINFOEXA
+// whose size says so.
+class ISystemVersion {
+ public:
+  virtual ~ISystemVersion() = default;
+  virtual BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) = 0;
 };
 
 // The service control manager.
@@ -208,6 +222,14 @@ struct Platform {
   IWindows* windows = nullptr;
   // The ANSI code page that every text of the program is in.
   const AnsiCodePage* codePage = nullptr;
+  ISystemVersion* version = nullptr;
+  // The program's own build: the 64-bit one, or the 32-bit one. A simulated
+  // machine says which one it runs.
+#if defined(_WIN64)
+  bool x64Program = true;
+#else
+  bool x64Program = false;
+#endif
 
   // Takes every facility that the machine object implements.
   template <class Machine>
@@ -228,6 +250,8 @@ struct Platform {
     Take(p.sync, m);
     Take(p.windows, m);
     Take(p.codePage, m);
+    Take(p.version, m);
+    if constexpr (requires { m.x64Program; }) p.x64Program = m.x64Program;
     return p;
   }
 

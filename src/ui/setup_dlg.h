@@ -4,6 +4,7 @@
 #pragma once
 #include <string>
 
+#include "catalogue/models_section.h"
 #include "engine/package_paths.h"
 #include "framework/afx.h"
 #include "platform/handles.h"
@@ -78,6 +79,13 @@ class CSetupDlg : public CDialog {
   BOOL ListInstalledPrinters(CListBox* pPrinterList);
   CString GetDriverVersion(LPCSTR printerName);
   BOOL ReadInf(CString infFile, CListBox* pModelList);
+  struct MonitorLookup {
+    bool found = false;
+    std::string monitor;  // the file name; empty when not found
+    DWORD error = 0;      // the last error of the failed lookup
+  };
+  MonitorLookup LookUpMonitor(HINF inf, const std::string& installSection);
+  TargetPlatform GetTargetPlatform();
 
   void OnOK() override;
 

@@ -116,7 +116,11 @@ for name in $names; do set -- "$@" "$corpus/$name"; done
 
 t0=$(now_ms)
 status=0
-"$native" Printer "$@" >"$work/native.txt" || status=$?
+# The simulated machine runs the program of this prefix's kind.
+native_build=
+if [ "$WINEARCH" = win64 ]; then native_build=-64; fi
+# shellcheck disable=SC2086 # empty, or one word
+"$native" $native_build Printer "$@" >"$work/native.txt" || status=$?
 [ "$status" -eq 0 ] || die "the native dump failed with status $status"
 t1=$(now_ms)
 # shellcheck disable=SC2086 # the paths hold no blanks

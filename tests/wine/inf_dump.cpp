@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -66,8 +67,8 @@ std::string Quote(std::string_view text) {
 
 class Dump {
  public:
-  Dump(platform::ISetupApi& setup, platform::IThreadError& error)
-      : m_setup(setup), m_error(error) {}
+  Dump(platform::ISetupApi& setup, platform::IThreadError& error, const TargetPlatform& target)
+      : m_setup(setup), m_error(error), m_platform(target) {}
 
   std::string out;
 
@@ -125,21 +126,41 @@ class Dump {
     LONG count = m_setup.SetupGetLineCountA(inf, name.data());
     Line("count " + Quote(name.data()) + ": " + std::to_string(count) +
          (count < 0 ? " " + Failed() : ""));
-    if (count > 0) Models(inf, name.data(), count);
+    if (count > 0) Models(inf, name.data(), count, "");
+    if (std::string_view(name.data()).find(',') != std::string_view::npos)
+      DecoratedModels(inf, Fields(m_manufacturer, "Manufacturer "));
   }
 
-  void Models(HINF inf, const char* section, LONG count) {
+  // A Manufacturer line of several fields: the base name and each of its
+  // decorated models sections, and the one the reader takes.
+  void DecoratedModels(HINF inf, const std::vector<std::string>& fields) {
+    if (fields.size() < 2) return;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      std::string section = i == 0 ? fields[0] : fields[0] + "." + fields[i];
+      BeforeCall();
+      LONG count = m_setup.SetupGetLineCountA(inf, section.c_str());
+      Line("decorated count " + Quote(section) + ": " + std::to_string(count) +
+           (count < 0 ? " " + Failed() : ""));
+      if (count > 0) Models(inf, section.c_str(), count, "[" + section + "] ");
+    }
+    std::optional<std::string> chosen = ChooseModelsSection(fields, m_platform);
+    Line(std::string("models section for ") + m_platform.architecture + " " +
+         std::to_string(m_platform.major) + "." + std::to_string(m_platform.minor) + "." +
+         std::to_string(m_platform.build) + ": " + (chosen ? Quote(*chosen) : "none"));
+  }
+
+  void Models(HINF inf, const char* section, LONG count, const std::string& prefix) {
     INFCONTEXT line = {};
     BeforeCall();
     if (!m_setup.SetupFindFirstLineA(inf, section, nullptr, &line)) {
-      Line("first model line: " + Failed());
+      Line(prefix + "first model line: " + Failed());
       return;
     }
     for (LONG i = 1;; ++i) {
-      ModelLine(inf, line, std::to_string(i));
+      ModelLine(inf, line, prefix + std::to_string(i));
       BeforeCall();
       BOOL next = m_setup.SetupFindNextLine(&line, &line);
-      std::string head = "next after line " + std::to_string(i) + ": ";
+      std::string head = prefix + "next after line " + std::to_string(i) + ": ";
       if (!next) {
         Line(head + Failed());
         break;
@@ -187,7 +208,7 @@ class Dump {
   void ModelLine(HINF inf, const INFCONTEXT& line, const std::string& number) {
     std::string head = "line " + number + ": ";
     std::vector<std::string> strings = Fields(line, head);
-    std::string install = strings.empty() ? "" : strings.front();
+    std::string install = ActualSection(inf, strings.empty() ? "" : strings.front(), head);
     // The reader's lookups use 260-character buffers.
     std::vector<char> data(260, '\0');
     DWORD required = kUntouched;
@@ -195,9 +216,53 @@ class Dump {
     BOOL ok = m_setup.SetupGetLineTextA(nullptr, inf, install.c_str(), "DataSection", data.data(),
                                         260, &required);
     Line(head + "DataSection in " + Quote(install) + ": " + Text(ok, data.data(), required));
-    if (!ok) return;
-    Line(head + "LanguageMonitor in " + Quote(data.data()) + ": " +
-         TextOf(inf, data.data(), "LanguageMonitor", 260));
+    if (ok)
+      Line(head + "LanguageMonitor in " + Quote(data.data()) + ": " +
+           TextOf(inf, data.data(), "LanguageMonitor", 260));
+    Line(head + "own LanguageMonitor of " + Quote(install) + ": " +
+         TextOf(inf, install.c_str(), "LanguageMonitor", 260));
+  }
+
+  // The install section for this platform: its size, a buffer one too
+  // small, then the name; `install` itself when that fails.
+  std::string ActualSection(HINF inf, const std::string& install, const std::string& head) {
+    // As the reader: Wine overruns its buffer for longer names.
+    if (install.size() > MAX_PATH - sizeof(".NTamd64")) {
+      Line(head + "actual section of " + Quote(install) + ": not asked");
+      return install;
+    }
+    DWORD size = kUntouched;
+    BeforeCall();
+    BOOL ok =
+        m_setup.SetupDiGetActualSectionToInstallA(inf, install.c_str(), nullptr, 0, &size, nullptr);
+    std::string shown = head + "actual section of " + Quote(install) + ": ";
+    if (!ok || size == kUntouched || size == 0 || size > kLargestBuffer) {
+      Line(shown + "size " + std::string(ok ? "ok" : Failed()) + " required=" + Size(size));
+      return install;
+    }
+    if (size > 1) {
+      std::vector<char> small(size - 1, '\0');
+      DWORD required = kUntouched;
+      BeforeCall();
+      ok = m_setup.SetupDiGetActualSectionToInstallA(inf, install.c_str(), small.data(), size - 1,
+                                                     &required, nullptr);
+      Line(shown + "in " + std::to_string(size - 1) + " " + std::string(ok ? "ok" : Failed()) +
+           " required=" + Size(required));
+    }
+    std::vector<char> name(size, '\x7F');
+    DWORD required = kUntouched;
+    char* extension = nullptr;
+    BeforeCall();
+    ok = m_setup.SetupDiGetActualSectionToInstallA(inf, install.c_str(), name.data(), size,
+                                                   &required, &extension);
+    if (!ok) {
+      Line(shown + Failed() + " required=" + Size(required));
+      return install;
+    }
+    std::string at = extension == nullptr ? "none" : std::to_string(extension - name.data());
+    Line(shown + "ok " + Quote(name.data()) + " required=" + Size(required) + " extension at " +
+         at);
+    return name.data();
   }
 
   void Probes(HINF inf) {
@@ -268,6 +333,7 @@ class Dump {
  private:
   platform::ISetupApi& m_setup;
   platform::IThreadError& m_error;
+  TargetPlatform m_platform;
   INFCONTEXT m_manufacturer = {};
   bool m_haveManufacturer = false;
 };
@@ -275,8 +341,8 @@ class Dump {
 }  // namespace
 
 std::string DumpInf(platform::ISetupApi& setup, platform::IThreadError& error,
-                    const std::string& path, const char* infClass) {
-  Dump dump(setup, error);
+                    const TargetPlatform& target, const std::string& path, const char* infClass) {
+  Dump dump(setup, error, target);
   std::string named = infClass != nullptr ? Quote(infClass) : "NULL";
   UINT errorLine = 0;
   dump.BeforeCall();
@@ -299,6 +365,44 @@ std::string DumpInf(platform::ISetupApi& setup, platform::IThreadError& error,
   dump.Probes(inf);
   setup.SetupCloseInfFile(inf);
   return dump.out;
+}
+
+std::string DumpSystemVersion(platform::ISystemVersion& system, platform::IThreadError& error,
+                              bool x64Program, TargetPlatform* target) {
+  std::string out;
+  OSVERSIONINFOEXA ex = {};
+  ex.dwOSVersionInfoSize = sizeof ex;
+  error.SetLastError(kUntouched);
+  if (system.GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&ex))) {
+    out += "version: " + std::to_string(ex.dwMajorVersion) + "." +
+           std::to_string(ex.dwMinorVersion) + "." + std::to_string(ex.dwBuildNumber) +
+           " platform " + std::to_string(ex.dwPlatformId) + " " + Quote(ex.szCSDVersion) +
+           " service pack " + std::to_string(ex.wServicePackMajor) + "." +
+           std::to_string(ex.wServicePackMinor) + " suite " + Hex(ex.wSuiteMask) + " product " +
+           std::to_string(ex.wProductType) + "\n";
+    *target = {x64Program ? "amd64" : "x86",
+               ex.dwMajorVersion,
+               ex.dwMinorVersion,
+               ex.dwBuildNumber,
+               ex.wProductType,
+               ex.wSuiteMask};
+  } else {
+    out += "version: FAIL error=" + Hex(error.GetLastError()) + "\n";
+    *target = {x64Program ? "amd64" : "x86"};
+  }
+  OSVERSIONINFOA plain = {};
+  for (DWORD size : {DWORD{sizeof plain}, DWORD{sizeof plain - 1}}) {
+    plain = {};
+    plain.dwOSVersionInfoSize = size;
+    error.SetLastError(kUntouched);
+    BOOL ok = system.GetVersionExA(&plain);
+    out += "version in " + std::to_string(size) + ": " +
+           (ok ? "ok " + std::to_string(plain.dwMajorVersion) + "." +
+                     std::to_string(plain.dwMinorVersion)
+               : "FAIL error=" + Hex(error.GetLastError())) +
+           "\n";
+  }
+  return out;
 }
 
 std::string DumpMessageTexts(platform::IMessages& messages, platform::IThreadError& error) {

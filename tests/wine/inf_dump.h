@@ -5,6 +5,7 @@
 #pragma once
 #include <string>
 
+#include "catalogue/models_section.h"
 #include "platform/platform.h"
 
 namespace infdump {
@@ -14,8 +15,15 @@ namespace infdump {
 // behaviour. When the open fails it tries again without a class, so that a
 // class check that one side makes and the other doesn't costs one line of
 // difference, not the whole dump.
+// The models section that the reader takes of a decorated Manufacturer
+// line is shown for `target`.
 std::string DumpInf(platform::ISetupApi& setup, platform::IThreadError& error,
-                    const std::string& path, const char* infClass);
+                    const TargetPlatform& target, const std::string& path, const char* infClass);
+
+// What GetVersionExA tells, and the platform that the reader reads a
+// decorated Manufacturer line for, in `target`.
+std::string DumpSystemVersion(platform::ISystemVersion& system, platform::IThreadError& error,
+                              bool x64Program, TargetPlatform* target);
 
 // The system texts of the Setup API errors that the reader can report.
 std::string DumpMessageTexts(platform::IMessages& messages, platform::IThreadError& error);

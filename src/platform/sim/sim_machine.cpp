@@ -632,6 +632,31 @@ BOOL SimMachine::IsWow64Process(BOOL* wow64Out) {
   return TRUE;
 }
 
+// ---------------------------------------------------------------- ISystemVersion
+BOOL SimMachine::GetVersionExA(LPOSVERSIONINFOA info) {
+  if (Enter("GetVersionExA")) return FALSE;
+  DWORD size = info->dwOSVersionInfoSize;
+  if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  info->dwMajorVersion = systemVersion.major;
+  info->dwMinorVersion = systemVersion.minor;
+  info->dwBuildNumber = systemVersion.build;
+  info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+  std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+  systemVersion.servicePack.copy(info->szCSDVersion, sizeof info->szCSDVersion - 1);
+  if (size == sizeof(OSVERSIONINFOEXA)) {
+    auto* ex = reinterpret_cast<OSVERSIONINFOEXA*>(info);
+    ex->wServicePackMajor = systemVersion.servicePackMajor;
+    ex->wServicePackMinor = systemVersion.servicePackMinor;
+    ex->wSuiteMask = systemVersion.suiteMask;
+    ex->wProductType = systemVersion.productType;
+    ex->wReserved = 0;
+  }
+  return TRUE;
+}
+
 // ---------------------------------------------------------------- IMessages
 DWORD SimMachine::FormatMessageA(DWORD dwFlags, LPCVOID /*lpSource*/, DWORD dwMessageId,
                                  DWORD /*dwLanguageId*/, LPSTR lpBuffer, DWORD nSize,

@@ -24,7 +24,8 @@ class SimMachine : public platform::IFiles,
                    public platform::IDebugOutput,
                    public platform::IMemory,
                    public platform::IClock,
-                   public platform::IProcesses {
+                   public platform::IProcesses,
+                   public platform::ISystemVersion {
  public:
   SimMachine();
   ~SimMachine() override;
@@ -101,6 +102,18 @@ class SimMachine : public platform::IFiles,
   // What GetBinaryTypeA says of a program, by upper-case path; an existing
   // file not listed here is not a program (ERROR_BAD_EXE_FORMAT).
   std::map<std::string, DWORD> binaryTypes;
+  // The program runs as its 64-bit build: the Setup API picks the amd64
+  // sections for it.
+  bool x64Program = false;
+  // What GetVersionExA tells: Wine's own answer by default (Windows 7 SP1,
+  // a workstation).
+  struct Version {
+    DWORD major = 6, minor = 1, build = 7601;
+    std::string servicePack = "Service Pack 1";
+    WORD servicePackMajor = 1, servicePackMinor = 0;
+    WORD suiteMask = 0;
+    BYTE productType = VER_NT_WORKSTATION;
+  } systemVersion;
   void SetWindowsDirectory(const std::string& path) { m_windowsDirectory = path; }
   // Deleting this file fails while the spooler runs, which holds it loaded.
   void SetHeldBySpooler(const std::string& path);
@@ -159,6 +172,9 @@ class SimMachine : public platform::IFiles,
   DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) override;
   BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) override;
   BOOL CloseProcessHandle(HANDLE hObject) override;
+
+  // ---- ISystemVersion
+  BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) override;
 
   // Records a seam call by name and, when a fault is queued for it, sets the
   // last error and returns true: the call then fails.

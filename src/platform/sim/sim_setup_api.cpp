@@ -288,4 +288,50 @@ BOOL SimSetupApi::SetupGetMultiSzFieldA(const INFCONTEXT* Context, DWORD FieldIn
   return Deliver(list, ReturnBuffer, ReturnBufferSize, RequiredSize);
 }
 
+// The platform's own extension, else ".NT", else the name as given. As
+// Wine does: a section counts when it exists, even empty; the last error
+// tells whether an extension was found; the name is composed in a buffer of
+// 256 characters; a buffer too small gets the name's first characters.
+BOOL SimSetupApi::SetupDiGetActualSectionToInstallA(HINF InfHandle, LPCSTR InfSectionName,
+                                                    LPSTR InfSectionWithExt,
+                                                    DWORD InfSectionWithExtSize,
+                                                    LPDWORD RequiredSize, LPSTR* Extension) {
+  if (m_machine.Enter("SetupDiGetActualSectionToInstallA")) return FALSE;
+  const inf::File* file = Lookup(InfHandle);
+  if (file == nullptr) return FALSE;
+  if (InfSectionName == nullptr) {
+    m_machine.SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const std::string name = InfSectionName;
+  std::string actual = name;
+  bool extended = false;
+  for (const char* extension : {m_machine.x64Program ? ".NTamd64" : ".NTx86", ".NT"}) {
+    if (file->Find(name + extension) != nullptr) {
+      actual = name + extension;
+      extended = true;
+      break;
+    }
+  }
+  m_machine.SetLastError(extended ? ERROR_SUCCESS : ERROR_SECTION_NOT_FOUND);
+  constexpr std::size_t kLineLength = 256;
+  if (actual.size() + 1 > kLineLength) {
+    m_machine.SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  auto needed = static_cast<DWORD>(actual.size() + 1);
+  if (RequiredSize != nullptr) *RequiredSize = needed;
+  if (Extension != nullptr)
+    *Extension =
+        InfSectionWithExt != nullptr && extended ? InfSectionWithExt + name.size() : nullptr;
+  if (InfSectionWithExt == nullptr || InfSectionWithExtSize == 0) return TRUE;
+  if (InfSectionWithExtSize < needed) {
+    std::memcpy(InfSectionWithExt, actual.data(), InfSectionWithExtSize);
+    m_machine.SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(InfSectionWithExt, actual.c_str(), needed);
+  return TRUE;
+}
+
 }  // namespace sim

@@ -32,6 +32,9 @@ class SimSetupApi : public platform::ISetupApi {
   LONG SetupGetLineCountA(HINF InfHandle, LPCSTR Section) override;
   BOOL SetupGetMultiSzFieldA(const INFCONTEXT* Context, DWORD FieldIndex, LPSTR ReturnBuffer,
                              DWORD ReturnBufferSize, LPDWORD RequiredSize) override;
+  BOOL SetupDiGetActualSectionToInstallA(HINF InfHandle, LPCSTR InfSectionName,
+                                         LPSTR InfSectionWithExt, DWORD InfSectionWithExtSize,
+                                         LPDWORD RequiredSize, LPSTR* Extension) override;
 
  private:
   const inf::File* Lookup(HINF handle);

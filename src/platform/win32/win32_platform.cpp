@@ -51,6 +51,7 @@ class Win32Machine final : public IFiles,
                            public IDevices,
                            public ISync,
                            public IWindows,
+                           public ISystemVersion,
                            public CrtCodePage {
  public:
   DWORD GetCurrentDirectoryA(DWORD n, LPSTR buffer) override {
@@ -139,6 +140,10 @@ class Win32Machine final : public IFiles,
                              LPDWORD required) override {
     return ::SetupGetMultiSzFieldA(const_cast<INFCONTEXT*>(context), field, buffer, size, required);
   }
+  BOOL SetupDiGetActualSectionToInstallA(HINF inf, LPCSTR section, LPSTR buffer, DWORD size,
+                                         LPDWORD required, LPSTR* extension) override {
+    return ::SetupDiGetActualSectionToInstallA(inf, section, buffer, size, required, extension);
+  }
 
   SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) override {
     return ::OpenSCManagerA(machine, database, access);
@@ -209,6 +214,8 @@ class Win32Machine final : public IFiles,
                         DWORD destSize, LPDWORD required, LPSTR* component) override {
     return ::SetupCopyOEMInfA(source, media, mediaType, style, dest, destSize, required, component);
   }
+
+  BOOL GetVersionExA(LPOSVERSIONINFOA info) override { return ::GetVersionExA(info); }
 
   // CloseHandle and WaitForSingleObject serve ISync as they serve IFiles
   // and IProcesses.
