@@ -259,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(InfReader, DialogAfterInitialisationWithThreeModelsAndThreePrinters) {
   SimRun run;
   run.machine.PutFile("C:\\pkg\\setup.inf", kThreeModels);
-  run.machine.printers.AddPrinter("HP LaserJet");
+  run.machine.printers.AddPrinter("Halvern LX 520");
   run.machine.printers.AddPrinter("QVR 3417 Front");
   run.machine.printers.AddPrinter("Fax");
   run.machine.registry.SetValue(
@@ -272,7 +272,7 @@ TEST(InfReader, DialogAfterInitialisationWithThreeModelsAndThreePrinters) {
       "DriverDate", "05/14/2024");
   run.Start("setup.inf");
   using headless::LastControl;
-  EXPECT_EQ(LastControl(IDC_INSTALLED).items, (Strings{"HP LaserJet", "QVR 3417 Front", "Fax"}));
+  EXPECT_EQ(LastControl(IDC_INSTALLED).items, (Strings{"Halvern LX 520", "QVR 3417 Front", "Fax"}));
   EXPECT_EQ(LastControl(IDC_DRIVER_VERSIONS).items, (Strings{"", "1.2.3.4", ""}));
   EXPECT_EQ(LastControl(IDC_MODELS).items, (Strings{"QVR 3417", "QVR 5474", "QVR 6491"}));
   EXPECT_EQ(LastControl(IDC_MONITORS).items, (Strings{"qvrmon.dll", "qvrmon2.dll", "qvrmon.dll"}));

@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ModelSelection,
     ::testing::Values(
         SelectionCase{"NameInTheMiddle",
-                      {"HP 1", "Front QVR 3417 on COM1"},
+                      {"Halvern 1", "Front QVR 3417 on COM1"},
                       "QVR 3417",
                       false,
                       true,
@@ -192,9 +192,9 @@ struct Decision {
   std::vector<std::string> models;
   std::vector<std::string> printers;
   const char* arguments;
-  int selected;        // the model the command line selected
-  bool unattended;     // a log was made
-  bool updateRan;      // Update rather than Install
+  int selected;     // the model the command line selected
+  bool unattended;  // a log was made
+  bool updateRan;   // Update rather than Install
   friend void PrintTo(const Decision& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -218,8 +218,13 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, UnattendedDecision,
     ::testing::Values(
         // Prefix matches without regard to case: QVR 3417 does not begin with 3417.
-        Decision{"PrefixNotSubstring", {"QVR 3417", "3417"}, {"3417 Front"}, "setup.inf 3417", 1,
-                 true, true},
+        Decision{"PrefixNotSubstring",
+                 {"QVR 3417", "3417"},
+                 {"3417 Front"},
+                 "setup.inf 3417",
+                 1,
+                 true,
+                 true},
         // Items 0 and 2 begin with the name: the search starts after item 0.
         Decision{"WrapRoundPrefersTheLaterItem",
                  {"QVR 3417", "QVR 5474", "qvr 3417 Presenter"},
@@ -228,10 +233,20 @@ INSTANTIATE_TEST_SUITE_P(
                  2,
                  true,
                  true},
-        Decision{"PrinterButNoModelInstalls", {"QVR 5474"}, {"HP LaserJet"}, "setup.inf hp", -1,
-                 true, false},
-        Decision{"NoInstalledPrinterMatchesRunsNothing", {"QVR 3417"}, {"HP LaserJet"},
-                 "setup.inf \"QVR 3417\" SILENT", 0, false, false}),
+        Decision{"PrinterButNoModelInstalls",
+                 {"QVR 5474"},
+                 {"Halvern LX 520"},
+                 "setup.inf halvern",
+                 -1,
+                 true,
+                 false},
+        Decision{"NoInstalledPrinterMatchesRunsNothing",
+                 {"QVR 3417"},
+                 {"Halvern LX 520"},
+                 "setup.inf \"QVR 3417\" SILENT",
+                 0,
+                 false,
+                 false}),
     RowName);
 
 }  // namespace
@@ -271,12 +286,12 @@ INSTANTIATE_TEST_SUITE_P(
         NobodyToTell{"TabMakesTheInfName",
                      "setup.inf\tOffice Laser",
                      "[Version]\n",
-                     {"HP LaserJet", "Office Colour"}},
-        NobodyToTell{"MissingInf", "gone.inf \"Nobody Here\" SILENT", nullptr, {"HP LaserJet"}},
+                     {"Halvern LX 520", "Office Colour"}},
+        NobodyToTell{"MissingInf", "gone.inf \"Nobody Here\" SILENT", nullptr, {"Halvern LX 520"}},
         NobodyToTell{"BrokenInf",
                      "setup.inf Nobody",
                      "[Version]\nSignature=\"$Windows NT$\"\nClass=Printer\n",
-                     {"HP LaserJet"}},
+                     {"Halvern LX 520"}},
         NobodyToTell{"NoPrinterListed", "gone.inf \"Nobody Here\" SILENT", nullptr, {}}),
     RowName);
 

@@ -156,7 +156,6 @@ TEST_F(SetupProgram, PrinterMatchingNothingEndsAlone) {
   EXPECT_FALSE(FileExists(kLogFile));
 }
 
-
 // Every local printer is listed in the spooler's order, with the version of
 // the driver recorded under the printer's own name; records under the
 // driver's name, of the 64-bit environment or without a date don't count.
@@ -264,14 +263,14 @@ TEST_F(InstalledPrinters, UnattendedUpdateWithoutDeviceOrTool) {
   ExpectMonitorBackedUpAndSpoolerRunning();
 }
 
-// A printer name that begins an installed printer's name ("HP LaserJet")
+// A printer name that begins an installed printer's name ("Halvern LX 520")
 // but no model name: an unattended Install. The INF goes into the INF
 // store, the log is created and stays empty, and the script gets 0.
 TEST_F(InstalledPrinters, UnattendedInstall) {
   const std::vector<std::string> before = InfStore();
 
   DWORD exitCode = 0;
-  ASSERT_NO_FATAL_FAILURE(RunUnattended("setup.inf \"HP\"", &exitCode));
+  ASSERT_NO_FATAL_FAILURE(RunUnattended("setup.inf \"Halvern\"", &exitCode));
   EXPECT_EQ(exitCode, 0u);
 
   ExpectPackageInfAddedToStore(before);

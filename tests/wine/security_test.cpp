@@ -212,9 +212,9 @@ TEST_F(PlantedDlls, PlantedDllsNotLoadedByUnattendedUpdate) {
 }
 
 TEST_F(PlantedDlls, PlantedDllsNotLoadedByUnattendedInstall) {
-  // "HP LaserJet" is installed, but no model of the INF begins it. A
+  // "Halvern LX 520" is installed, but no model of the INF begins it. A
   // completed Install writes nothing to the log.
-  DWORD exitCode = RunToEnd("setup.inf \"HP\"");
+  DWORD exitCode = RunToEnd("setup.inf \"Halvern\"");
   EXPECT_EQ(Loaded(), std::vector<std::string>{});
   EXPECT_EQ(Log(), "");
   EXPECT_EQ(exitCode, 0u);

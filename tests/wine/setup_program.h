@@ -257,7 +257,7 @@ inline constexpr int kInstallModel = 1;  // "QVR 5100 Pro": no printer's name ho
 // version the survey must find for each: only "QVR 3417 Front" has a
 // complete record under its own name.
 inline const std::vector<std::pair<std::string, std::string>> kInstalledPrinters = {
-    {"HP LaserJet", ""}, {"Office Colour", ""}, {"QVR 3417 Front", "1.2.3.4"}};
+    {"Halvern LX 520", ""}, {"Office Colour", ""}, {"QVR 3417 Front", "1.2.3.4"}};
 
 // The hardware IDs of the plugged-in QVR 3417: the port's ID, as the INF
 // names it, and the bare one that the program passes to the driver update.
