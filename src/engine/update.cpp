@@ -256,23 +256,23 @@ void CSetupDlg::RestoreMonitor(UpdateRun& run) {
   if (run.lineOpen) LogText("\n");
   run.lineOpen = false;
   LogText("Restore Language Monitor from Backup Directory\n");
-  // A monitor that is back in system32 by now came with the new driver or
-  // from someone else, and is newer than the backup: it stays.
   // The backup folder may be writable by others: only a file of its own goes
   // back into system32, held open so that nobody writes, swaps or removes it
-  // meanwhile.
+  // meanwhile. Where it can't be opened, the open's own error is reported.
   platform::IFiles& files = *m_platform.files;
   const std::string backupFile = m_paths.BackupFile(run.monitor);
   platform::FileHandle backup(
       files,
       platform::OpenNameItself(files, backupFile.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ));
   bool restored = false;
-  if (!backup.valid()) {
-    // The open's own error is reported.
-  } else if (platform::KindOfOpened(files, backup.get()) != platform::OpenedKind::File) {
-    m_platform.error->SetLastError(ERROR_CANT_ACCESS_FILE);
-  } else {
-    restored = files.CopyFileA(backupFile.c_str(), run.installedMonitor.c_str(), TRUE) != FALSE;
+  if (backup.valid()) {
+    if (platform::KindOfOpened(files, backup.get()) == platform::OpenedKind::File) {
+      // A monitor that is back in system32 by now came with the new driver
+      // or from someone else, and is newer than the backup: it stays.
+      restored = files.CopyFileA(backupFile.c_str(), run.installedMonitor.c_str(), TRUE) != FALSE;
+    } else {
+      m_platform.error->SetLastError(ERROR_CANT_ACCESS_FILE);
+    }
   }
   DWORD error = restored ? 0 : m_platform.error->GetLastError();
   bool inPlace = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;

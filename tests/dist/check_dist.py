@@ -49,14 +49,21 @@ class PE:
         self.magic = u16(data, opt)
         if self.magic not in (0x10B, 0x20B):
             raise Bad("unknown optional header magic 0x%x" % self.magic)
-        dirs = opt + (96 if self.magic == 0x10B else 112)
-        count = u32(data, dirs - 4)
-        self.res_rva = u32(data, dirs + 2 * 8) if count > 2 else 0
+        self.header, self.opt = pe, opt
+        self.dirs = opt + (96 if self.magic == 0x10B else 112)
+        self.dir_count = u32(data, self.dirs - 4)
+        self.res_rva = self.directory(2)[0]
         self.sections = []
         for i in range(sections):
             s = opt + opt_size + 40 * i
             vsize, va, raw_size, raw_ptr = struct.unpack_from("<IIII", data, s + 8)
             self.sections.append((va, max(vsize, raw_size), raw_ptr, raw_size))
+
+    def directory(self, index):
+        """(RVA, size) of data directory `index`; (0, 0) where there is none."""
+        if index >= self.dir_count:
+            return 0, 0
+        return struct.unpack_from("<II", self.data, self.dirs + 8 * index)
 
     def offset(self, rva):
         for va, size, raw_ptr, raw_size in self.sections:
@@ -192,15 +199,6 @@ ALLOWED_IMPORTS = KNOWN_DLLS | {"comctl32.dll"}
 DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE, HIGH_ENTROPY_VA = 0x40, 0x100, 0x8000, 0x20
 
 
-def data_directory(pe, index):
-    """(RVA, size) of data directory `index` of the image."""
-    opt = u32(pe.data, 0x3C) + 24
-    dirs = opt + (96 if pe.magic == 0x10B else 112)
-    if index >= u32(pe.data, dirs - 4):
-        return 0, 0
-    return u32(pe.data, dirs + 8 * index), u32(pe.data, dirs + 8 * index + 4)
-
-
 def c_string(pe, rva):
     start = pe.offset(rva)
     return pe.data[start:pe.data.index(b"\0", start)].decode("ascii")
@@ -210,7 +208,7 @@ def imported_dlls(pe):
     """The DLL names of the import table and of the delay-load table."""
     names = []
     for index, size, name_at in ((1, 20, 12), (13, 32, 4)):
-        rva, _ = data_directory(pe, index)
+        rva, _ = pe.directory(index)
         while rva:
             entry = pe.offset(rva)
             name_rva = u32(pe.data, entry + name_at)
@@ -231,7 +229,7 @@ def check_imports(pe):
 
 
 def check_characteristics(pe):
-    flags = u16(pe.data, u32(pe.data, 0x3C) + 24 + 70)
+    flags = u16(pe.data, pe.opt + 70)
     want = DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE
     if pe.magic == 0x20B:
         want |= HIGH_ENTROPY_VA

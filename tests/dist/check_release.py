@@ -23,24 +23,7 @@ from check_dist import PE, Bad, u16, u32
 ORDER = ["qvrsetup.exe", "qvrsetup64.exe", "PACKAGE-AUTHORS.txt", "setup.inf"]
 PROGRAMS = ["qvrsetup.exe", "qvrsetup64.exe"]
 MODE = 0o100644
-DIR_EXPORT, DIR_RESOURCE, DIR_SECURITY, DIR_DEBUG = 0, 2, 4, 6
-
-
-def pe_layout(data):
-    """Offsets of the file header's time stamp, the checksum, and the data
-    directories, with their count."""
-    pe = u32(data, 0x3C)
-    opt = pe + 24
-    magic = u16(data, opt)
-    dirs = opt + (96 if magic == 0x10B else 112)
-    return pe + 8, opt + 64, dirs, u32(data, dirs - 4)
-
-
-def data_directory(data, index):
-    _, _, dirs, count = pe_layout(data)
-    if index >= count:
-        return 0, 0
-    return struct.unpack_from("<II", data, dirs + 8 * index)
+DIR_EXPORT, DIR_DEBUG = 0, 6
 
 
 def pe_checksum(data, checksum_offset):
@@ -59,12 +42,11 @@ def pe_checksum(data, checksum_offset):
 
 def check_time_stamps(data):
     pe = PE(data)
-    stamp_offset, _, _, _ = pe_layout(data)
-    stamps = {"link": u32(data, stamp_offset)}
-    rva, size = data_directory(data, DIR_EXPORT)
+    stamps = {"link": u32(data, pe.header + 8)}
+    rva, size = pe.directory(DIR_EXPORT)
     if rva and size:
         stamps["export directory"] = u32(data, pe.offset(rva) + 4)
-    rva, size = data_directory(data, DIR_DEBUG)
+    rva, size = pe.directory(DIR_DEBUG)
     for i in range(size // 28 if rva else 0):
         stamps["debug directory %d" % i] = u32(data, pe.offset(rva) + 28 * i + 4)
     if pe.res_rva:
@@ -87,7 +69,7 @@ def check_time_stamps(data):
 
 
 def check_checksum(data):
-    _, checksum_offset, _, _ = pe_layout(data)
+    checksum_offset = PE(data).opt + 64
     stored, computed = u32(data, checksum_offset), pe_checksum(data, checksum_offset)
     if stored != computed:
         raise Bad("PE checksum 0x%x, the file sums to 0x%x" % (stored, computed))

@@ -196,22 +196,9 @@ TEST_P(DriverUpdateOutcome, UnattendedUpdate) {
     if (row.report != nullptr) expected.Text("\n");
     expected.Line("Restore Language Monitor from Backup Directory")
         .Line("Stop Spooler")
-        .Line("SERVICE_OPEN for stop")
-        .Line("SERVICE_STOP")
-        .Line("SERVICE_CLOSE")
-        .Line("SERVICE_OPEN for query")
-        .Repeated("SPOOLER SERVICE not yet STOPPED")
-        .Line("SPOOLER SERVICE STOPPED")
-        .Line("SERVICE_CLOSE handle")
+        .SpoolerStopped()
         .Line("Start Spooler")
-        .Line("SERVICE_OPEN for start")
-        .Line("SERVICE_START")
-        .Line("SERVICE_CLOSE")
-        .Line("SERVICE_OPEN for query")
-        .Repeated("SERVICE not yet STARTED")
-        .Line("SPOOLER SERVICE STARTED")
-        .Line("SERVICE_CLOSE")
-        .Line("SERVICE_CLOSE handle")
+        .SpoolerStarted()
         .Line("Language Monitor restored");
   }
   ExpectLog(expected);

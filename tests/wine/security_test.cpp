@@ -6,21 +6,15 @@
 // data/printers.reg, and the planted-DLL cases run with Wine's native-first
 // overrides for the planted names, which is the search order that Windows
 // itself uses for a DLL outside the KnownDLLs list.
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "resource.h"
-#include "window_driver.h"
+#include "setup_program.h"
 
 namespace {
 
-constexpr char kMainCaption[] = "QVR Driver Setup";
-constexpr char kLogFile[] = "QVR_Download.txt";
-constexpr char kMonitor[] = "qvrmon.dll";
+using namespace setup_e2e;
+
 constexpr char kInstalledMonitor[] = "the language monitor installed in system32";
 constexpr char kOtherBytes[] = "another user's file, which must keep these bytes";
 
@@ -33,7 +27,7 @@ const std::vector<std::string> kPlantedDlls = {"winspool.drv", "newdev.dll", "ux
                                                "compstui.dll", "dwmapi.dll", "cfgmgr32.dll",
                                                "devobj.dll"};
 
-// The package INF; a %MONITOR% in it stands for the monitor's file name.
+// The package INF, with `monitor` as the language monitor file of both models.
 std::string PackageInf(const std::string& monitor) {
   return "[Version]\r\n"
          "Signature=\"$Windows NT$\"\r\n"
@@ -60,46 +54,6 @@ std::string PackageInf(const std::string& monitor) {
          monitor + "\"\r\n";
 }
 
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
-
-std::string ProgramFolder() {
-  char path[MAX_PATH] = {};
-  DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text(path, length);
-  return text.substr(0, text.find_last_of("\\/") + 1);
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string content;
-  char chunk[4096];
-  DWORD read = 0;
-  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
-    content.append(chunk, read);
-  ::CloseHandle(file);
-  return content;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL ok =
-      ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  ::CloseHandle(file);
-  return ok && written == content.size();
-}
-
-bool PathExists(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 DWORD LinkCount(const std::string& path) {
   HANDLE file = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, 7, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -108,12 +62,6 @@ DWORD LinkCount(const std::string& path) {
   DWORD links = ::GetFileInformationByHandle(file, &info) ? info.nNumberOfLinks : 0;
   ::CloseHandle(file);
   return links;
-}
-
-std::string InstalledMonitorPath() {
-  char directory[MAX_PATH] = {};
-  UINT length = ::GetWindowsDirectoryA(directory, MAX_PATH);
-  return std::string(directory, length < MAX_PATH ? length : 0) + "\\system32\\" + kMonitor;
 }
 
 // The package folder, C:\pkg under Wine, with the INF and the installed

@@ -76,6 +76,18 @@ inline std::string ProgramFolder() {
   return text.substr(0, text.find_last_of("\\/") + 1);
 }
 
+// Makes `path` hold `content` and nothing else.
+inline bool WriteWholeFile(const std::string& path, const std::string& content) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok =
+      ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  ::CloseHandle(file);
+  return ok && written == content.size();
+}
+
 // Empties `folder` (files only; the tests make no subfolders) or creates it.
 inline bool MakeEmptyFolder(const std::string& folder) {
   WIN32_FIND_DATAA entry;
@@ -136,14 +148,7 @@ class SetupProgram : public ::testing::Test {
   }
 
   static void WriteFileAt(const std::string& path, const std::string& content) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path << ": error " << ::GetLastError();
-    DWORD written = 0;
-    BOOL ok =
-        ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    ::CloseHandle(file);
-    ASSERT_TRUE(ok && written == content.size()) << path;
+    ASSERT_TRUE(WriteWholeFile(path, content)) << path << ": error " << ::GetLastError();
   }
 
   bool FileExists(const char* name) {
@@ -481,6 +486,27 @@ class LogPattern {
     m_shown += "  (once or more)\n";
     return *this;
   }
+  // The lines of a spooler stop, and of a start, with each wait as long as
+  // it lasts.
+  LogPattern& SpoolerStopped() {
+    return Line("SERVICE_OPEN for stop")
+        .Line("SERVICE_STOP")
+        .Line("SERVICE_CLOSE")
+        .Line("SERVICE_OPEN for query")
+        .Repeated("SPOOLER SERVICE not yet STOPPED")
+        .Line("SPOOLER SERVICE STOPPED")
+        .Line("SERVICE_CLOSE handle");
+  }
+  LogPattern& SpoolerStarted() {
+    return Line("SERVICE_OPEN for start")
+        .Line("SERVICE_START")
+        .Line("SERVICE_CLOSE")
+        .Line("SERVICE_OPEN for query")
+        .Repeated("SERVICE not yet STARTED")
+        .Line("SPOOLER SERVICE STARTED")
+        .Line("SERVICE_CLOSE")
+        .Line("SERVICE_CLOSE handle");
+  }
   // A text of the system's, not empty, worded as the system likes.
   LogPattern& SystemText() {
     m_regex += "[\\s\\S]+?";
@@ -577,25 +603,12 @@ class InstalledPrinters : public SetupProgram {
         .Line(Path("bak"))
         .Line(InstalledMonitorPath())
         .Line("Stop Spooler")
-        .Line("SERVICE_OPEN for stop")
-        .Line("SERVICE_STOP")
-        .Line("SERVICE_CLOSE")
-        .Line("SERVICE_OPEN for query")
-        .Repeated("SPOOLER SERVICE not yet STOPPED")
-        .Line("SPOOLER SERVICE STOPPED")
-        .Line("SERVICE_CLOSE handle")
+        .SpoolerStopped()
         .Line("Create Backup Directory")
         .Line("Copy Language Monitor to Backup Directory")
         .Line("Delete Language Monitor")
         .Line("Start Spooler")
-        .Line("SERVICE_OPEN for start")
-        .Line("SERVICE_START")
-        .Line("SERVICE_CLOSE")
-        .Line("SERVICE_OPEN for query")
-        .Repeated("SERVICE not yet STARTED")
-        .Line("SPOOLER SERVICE STARTED")
-        .Line("SERVICE_CLOSE")
-        .Line("SERVICE_CLOSE handle")
+        .SpoolerStarted()
         .Text("Language Monitor backup: ")
         .SystemText();
     // The runtime's errno for a missing program file.
