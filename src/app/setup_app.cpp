@@ -35,14 +35,19 @@ BOOL CSetupApp::InitInstance() {
     return FALSE;
   }
 
+  // An Update that an earlier run left unfinished comes first, whatever
+  // this run was started for.
+  CSetupDlg dlg(m_platform);
+  dlg.FinishInterruptedUpdate();
+
   if (!argumentText.IsEmpty()) {
-    CSetupDlg dlg(m_platform);
     m_pMainWnd = &dlg;
     dlg.m_strInfFile = values.infFile;
     dlg.m_strPrinterName = values.printerName;
     dlg.m_bSilent = values.silent;
     dlg.DoModal();
-    m_nExitCode = static_cast<int>(dlg.m_dwExitCode);
+  } else if (dlg.EndAfterFailedRecovery()) {
+    // Reported; nothing else is touched until a later run finishes it.
   } else {
     CString infFile = FindInfFile();
     if (infFile.IsEmpty()) {
@@ -51,7 +56,6 @@ BOOL CSetupApp::InitInstance() {
       error.m_strMessage = "No INF file found!";
       error.DoModal();
     } else {
-      CSetupDlg dlg(m_platform);
       m_pMainWnd = &dlg;
       dlg.m_strInfFile = infFile;
       dlg.m_strPrinterName = "";
@@ -59,6 +63,7 @@ BOOL CSetupApp::InitInstance() {
       dlg.DoModal();
     }
   }
+  m_nExitCode = static_cast<int>(dlg.m_dwExitCode);
   m_pMainWnd = nullptr;
   return FALSE;
 }

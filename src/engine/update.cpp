@@ -7,8 +7,10 @@
 
 #include "engine/exit_status.h"
 #include "engine/plain_file_name.h"
+#include "engine/update_journal.h"
 #include "platform/file_links.h"
 #include "platform/handles.h"
+#include "platform/last_error.h"
 #include "ui/setup_dlg.h"
 
 int CSetupDlg::GetMonitorName(LPSTR buffer, DWORD* pSize) {
@@ -45,17 +47,21 @@ struct CSetupDlg::UpdateRun {
   bool monitorDeleted = false;     // this run took the installed monitor away
   bool spoolerInDoubt = false;     // a stop or start failed: it may be left stopped
   bool lineOpen = false;           // the log's last text has no line feed
+  bool journaled = false;          // the pending Update is in the journal
 };
 
 void CSetupDlg::OnUpdate() {
   UpdateRun run;
   UpdateData(TRUE);
-  if (RefuseUnderWow64() && FindPackagePaths() && ResolveHardwareId(run) && ResolveMonitor(run)) {
+  if (RefuseUnderWow64() && FindPackagePaths() && ResolveHardwareId(run) && ResolveMonitor(run) &&
+      RecordPendingUpdate(run)) {
     SwapMonitorOut(run);
     StartSideTool();
     // A failed update must not leave the printer without its monitor.
     if (!UpdateDriver(run) && run.monitorDeleted) RestoreMonitor(run);
     if (run.spoolerInDoubt) StartStoppedSpooler(run);
+    // The run ends by itself: nothing is left for the next one to finish.
+    UpdateJournal(*m_platform.registry, *m_platform.error).Remove();
   }
   if (m_bUnattended) m_dwExitCode = run.exitStatus;
   m_btnInstall.EnableWindow(FALSE);
@@ -136,6 +142,25 @@ bool CSetupDlg::ResolveMonitor(UpdateRun& run) {
   return true;
 }
 
+bool CSetupDlg::RecordPendingUpdate(UpdateRun& run) {
+  // Recorded before the spooler stops, so that a run killed from here on
+  // is finished by the next one.
+  UpdateJournal journal(*m_platform.registry, *m_platform.error);
+  if (journal.Record({run.monitor, run.installedMonitor, m_paths.BackupFile(run.monitor),
+                      UpdateStep::SpoolerStopped})) {
+    run.journaled = true;
+    return true;
+  }
+  {
+    platform::KeepLastError keep(*m_platform.error);
+    journal.Remove();
+  }
+  ShowLastError();
+  Report("Can't record the pending Update!", "Can't record the pending Update!\n");
+  m_stcStateIcon.SetIcon(m_hIconError);
+  return false;
+}
+
 void CSetupDlg::SwapMonitorOut(UpdateRun& run) {
   platform::IFiles& files = *m_platform.files;
   platform::IThreadError& error = *m_platform.error;
@@ -150,15 +175,21 @@ void CSetupDlg::SwapMonitorOut(UpdateRun& run) {
 
   bool backedUp = BackUpMonitor(m_paths.backup, run.installedMonitor, run.monitor.c_str());
 
-  // Without a backup the installed monitor stays where it is.
+  // Without a backup the installed monitor stays where it is; nor is it
+  // removed before the journal names its backup.
   if (backedUp) {
     m_platform.clock->Sleep(3000);
-    LogText("Delete Language Monitor\n");
-    if (files.DeleteFileA(run.installedMonitor.c_str())) {
-      run.monitorDeleted = true;
-    } else {
+    if (!UpdateJournal(*m_platform.registry, error).RecordStep(UpdateStep::MonitorRemoved)) {
       ShowLastError();
-      m_stcStateIcon.SetIcon(m_hIconError);
+      LogText("Language Monitor not deleted: not recorded\n");
+    } else {
+      LogText("Delete Language Monitor\n");
+      if (files.DeleteFileA(run.installedMonitor.c_str())) {
+        run.monitorDeleted = true;
+      } else {
+        ShowLastError();
+        m_stcStateIcon.SetIcon(m_hIconError);
+      }
     }
   } else {
     LogText("Language Monitor not deleted: no backup\n");
@@ -251,16 +282,13 @@ bool CSetupDlg::UpdateDriver(UpdateRun& run) {
   return run.exitStatus == kExitDone;
 }
 
-void CSetupDlg::RestoreMonitor(UpdateRun& run) {
-  // The driver update's outcome has no line feed of its own.
-  if (run.lineOpen) LogText("\n");
-  run.lineOpen = false;
+CSetupDlg::Restored CSetupDlg::CopyBackupBack(const std::string& backupFile,
+                                              const std::string& installedMonitor) {
   LogText("Restore Language Monitor from Backup Directory\n");
   // The backup folder may be writable by others: only a file of its own goes
   // back into system32, held open so that nobody writes, swaps or removes it
   // meanwhile. Where it can't be opened, the open's own error is reported.
   platform::IFiles& files = *m_platform.files;
-  const std::string backupFile = m_paths.BackupFile(run.monitor);
   platform::FileHandle backup(
       files,
       platform::OpenNameItself(files, backupFile.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ));
@@ -269,14 +297,32 @@ void CSetupDlg::RestoreMonitor(UpdateRun& run) {
     if (platform::KindOfOpened(files, backup.get()) == platform::OpenedKind::File) {
       // A monitor that is back in system32 by now came with the new driver
       // or from someone else, and is newer than the backup: it stays.
-      restored = files.CopyFileA(backupFile.c_str(), run.installedMonitor.c_str(), TRUE) != FALSE;
+      restored = files.CopyFileA(backupFile.c_str(), installedMonitor.c_str(), TRUE) != FALSE;
     } else {
       m_platform.error->SetLastError(ERROR_CANT_ACCESS_FILE);
     }
   }
-  DWORD error = restored ? 0 : m_platform.error->GetLastError();
-  bool inPlace = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-  if (!restored && !inPlace) ShowLastError();
+  if (restored) return Restored::Yes;
+  DWORD error = m_platform.error->GetLastError();
+  if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return Restored::InPlace;
+  ShowLastError();
+  return Restored::No;
+}
+
+void CSetupDlg::ReportRestored(Restored restored) {
+  if (restored == Restored::Yes)
+    Report("Language Monitor restored", "Language Monitor restored\n");
+  else if (restored == Restored::InPlace)
+    Report("Language Monitor already in place", "Language Monitor already in place\n");
+  else
+    Report("Language Monitor not restored", "Language Monitor not restored\n");
+}
+
+void CSetupDlg::RestoreMonitor(UpdateRun& run) {
+  // The driver update's outcome has no line feed of its own.
+  if (run.lineOpen) LogText("\n");
+  run.lineOpen = false;
+  Restored restored = CopyBackupBack(m_paths.BackupFile(run.monitor), run.installedMonitor);
 
   // The spooler loads its monitors when it starts.
   LogText("Stop Spooler\n");
@@ -290,13 +336,7 @@ void CSetupDlg::RestoreMonitor(UpdateRun& run) {
       run.spoolerInDoubt = true;
     }
   }
-
-  if (restored)
-    Report("Language Monitor restored", "Language Monitor restored\n");
-  else if (inPlace)
-    Report("Language Monitor already in place", "Language Monitor already in place\n");
-  else
-    Report("Language Monitor not restored", "Language Monitor not restored\n");
+  ReportRestored(restored);
 }
 
 void CSetupDlg::StartStoppedSpooler(UpdateRun& run) {

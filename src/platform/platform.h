@@ -68,7 +68,7 @@ class IMemory {
   virtual HGLOBAL GlobalFree(HGLOBAL hMem) = 0;
 };
 
-// The registry (read side).
+// The registry.
 class IRegistry {
  public:
   virtual ~IRegistry() = default;
@@ -77,6 +77,16 @@ class IRegistry {
   virtual LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                                 LPBYTE lpData, LPDWORD lpcbData) = 0;
   virtual LONG RegCloseKey(HKEY hKey) = 0;
+  virtual LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                               DWORD dwOptions, REGSAM samDesired,
+                               LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                               LPDWORD lpdwDisposition) = 0;
+  virtual LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                              const BYTE* lpData, DWORD cbData) = 0;
+  // Writes the key's changes to the disk before it returns.
+  virtual LONG RegFlushKey(HKEY hKey) = 0;
+  // Deletes a sub-key that has no sub-keys of its own, with its values.
+  virtual LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) = 0;
 };
 
 // The print spooler's printer enumeration.

@@ -14,11 +14,19 @@ void CSetupDlg::CloseLogFile() { CloseProgressLog(*m_platform.files); }
 // The writers keep the last error: a failure logged before it is reported
 // is still the failure reported.
 BOOL CSetupDlg::WriteLog(LPCSTR text) {
+  if (m_bHoldLog) {
+    m_strHeldLog += text;
+    return TRUE;
+  }
   platform::KeepLastError keep(*m_platform.error);
   return WriteProgressLog(*m_platform.files, text, static_cast<DWORD>(std::strlen(text)));
 }
 
 void CSetupDlg::WriteLogStr(CString text) {
+  if (m_bHoldLog) {
+    m_strHeldLog += text.str();
+    return;
+  }
   platform::KeepLastError keep(*m_platform.error);
   WriteProgressLog(*m_platform.files, text, static_cast<DWORD>(text.GetLength()));
 }

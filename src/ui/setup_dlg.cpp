@@ -81,9 +81,17 @@ BOOL CSetupDlg::OnInitDialog() {
     if (m_lbInstalled.FindString(0, m_strPrinterName) != LB_ERR) {
       m_bUnattended = TRUE;
       log.emplace(*this);
+      // An interrupted Update that this run finished, or failed to, comes
+      // first in the log.
+      if (!m_strHeldLog.empty()) WriteLog(m_strHeldLog.c_str());
     } else {
       m_bNoReports = TRUE;
     }
+  }
+  if (EndAfterFailedRecovery()) {
+    log.reset();
+    OnOK();
+    return TRUE;
   }
 
   m_strStatus = "Select the printer you want to install.";

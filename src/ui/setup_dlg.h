@@ -46,6 +46,17 @@ class CSetupDlg : public CDialog {
   // The package's paths, read when the dialog opens.
   PackagePaths m_paths;
 
+  // An Update that an earlier run left unfinished, finished from its journal
+  // before anything else is read (engine/interrupted_update.cpp). Its log
+  // lines are held until the run knows whether it has a log; a failure
+  // ends the run with exit status 1.
+  enum class Recovery { NothingPending, Finished, Failed };
+  Recovery FinishInterruptedUpdate();
+  Recovery m_recovery = Recovery::NothingPending;
+  std::string m_strHeldLog;
+  // Tells a failed recovery by the report rule; true when it failed.
+  bool EndAfterFailedRecovery();
+
   // Progress log writers (ui/report.cpp, over log/progress_log.cpp).
   void CreateLogFile();
   void CloseLogFile();
@@ -123,12 +134,20 @@ class CSetupDlg : public CDialog {
   void StartSideTool();
   // True when the driver took, or needed nothing.
   bool UpdateDriver(UpdateRun& run);
+  bool RecordPendingUpdate(UpdateRun& run);
+  // The backup copied back into system32, never over a monitor that is
+  // there: restored, a monitor already in place, or not restored (reported).
+  enum class Restored { Yes, InPlace, No };
+  Restored CopyBackupBack(const std::string& backupFile, const std::string& installedMonitor);
+  void ReportRestored(Restored restored);
   void RestoreMonitor(UpdateRun& run);
   void StartStoppedSpooler(UpdateRun& run);
   // The body of OnInstall (engine/install.cpp): true when the INF was copied.
   bool CopyInfToStore();
 
   platform::Platform m_platform;
+  // While set, the log's texts are held in m_strHeldLog.
+  bool m_bHoldLog = false;
 
   DECLARE_MESSAGE_MAP()
 };

@@ -15,8 +15,8 @@ SimDevices::Device* SimDevices::FindDevice(const std::string& hardwareId) {
   return nullptr;
 }
 
-BOOL SimDevices::UpdateDriverForPlugAndPlayDevicesA(HWND parent, LPCSTR hardwareId,
-                                                    LPCSTR infPath, DWORD flags, PBOOL reboot) {
+BOOL SimDevices::UpdateDriverForPlugAndPlayDevicesA(HWND parent, LPCSTR hardwareId, LPCSTR infPath,
+                                                    DWORD flags, PBOOL reboot) {
   updateCalls.push_back({parent, hardwareId != nullptr ? hardwareId : "",
                          infPath != nullptr ? infPath : "", flags, reboot != nullptr});
   if (duringUpdate) duringUpdate();
@@ -36,8 +36,7 @@ BOOL SimDevices::UpdateDriverForPlugAndPlayDevicesA(HWND parent, LPCSTR hardware
     return FALSE;
   }
   bool forced = (flags & INSTALLFLAG_FORCE) != 0;
-  if (device->outcome == Outcome::Fails ||
-      (device->outcome == Outcome::NotBetter && !forced)) {
+  if (device->outcome == Outcome::Fails || (device->outcome == Outcome::NotBetter && !forced)) {
     m_machine.SetLastError(device->outcome == Outcome::Fails ? device->error : 0);
     return FALSE;
   }
@@ -70,7 +69,8 @@ BOOL SimDevices::SetupCopyOEMInfA(LPCSTR source, LPCSTR media, DWORD mediaType, 
 
   std::string name;
   for (size_t i = 0; i < storedInfs.size() && name.empty(); ++i)
-    if (m_machine.FileContent("C:\\windows\\inf\\" + storedInfs[i]) == content) name = storedInfs[i];
+    if (m_machine.FileContent("C:\\windows\\inf\\" + storedInfs[i]) == content)
+      name = storedInfs[i];
   if (name.empty()) {
     name = "oem" + std::to_string(storedInfs.size()) + ".inf";
     m_machine.PutFile("C:\\windows\\inf\\" + name, *content);

@@ -92,6 +92,16 @@ SimMachine::SimMachine() {
   };
 }
 
+void SimMachine::EndProcess() {
+  freezeAtCall = 0;
+  for (auto& [id, h] : m_handles)
+    if (h.fd >= 0) ::close(h.fd);
+  m_handles.clear();
+  registry.CloseAll();
+  services.CloseAll();
+  others.EndProgram();
+}
+
 SimMachine::~SimMachine() {
   for (auto& [id, h] : m_handles)
     if (h.fd >= 0) ::close(h.fd);
@@ -116,6 +126,10 @@ platform::Platform SimMachine::platform() {
 // ---------------------------------------------------------------- plumbing
 bool SimMachine::Enter(const std::string& call) {
   calls.push_back(call);
+  if (Frozen()) {
+    m_lastError = 1067;  // ERROR_PROCESS_ABORTED
+    return true;
+  }
   auto it = m_faults.find(call);
   if (it == m_faults.end() || it->second.empty()) {
     auto success = m_successErrors.find(call);

@@ -69,6 +69,15 @@ class SimMachine : public platform::IFiles,
   // error, as Windows allows of a successful call.
   void SucceedWithError(const std::string& call, DWORD error);
 
+  // ---- a run killed halfway: from the n-th seam call on (counted in
+  // `calls`, from 1) nothing the program does changes the machine, and
+  // every call fails with ERROR_PROCESS_ABORTED. EndProcess then ends the
+  // program's process as Windows would: its handles are closed, and a mutex
+  // it owned is abandoned.
+  size_t freezeAtCall = 0;  // 0: never
+  bool Frozen() const { return freezeAtCall != 0 && calls.size() >= freezeAtCall; }
+  void EndProcess();
+
   // ---- observations
   std::vector<std::string> calls;             // every seam call, by name, in order
   std::vector<std::string> debugOutput;       // OutputDebugStringA texts
@@ -88,8 +97,8 @@ class SimMachine : public platform::IFiles,
     std::string program;
     std::vector<std::string> argv;
   };
-  std::vector<Started> started;  // processes started
-  BOOL wow64 = FALSE;            // a 32-bit process on 64-bit Windows
+  std::vector<Started> started;                      // processes started
+  BOOL wow64 = FALSE;                                // a 32-bit process on 64-bit Windows
   std::string modulePath = "C:\\pkg\\qvrsetup.exe";  // the running program
   // Processes created and waited for: their command lines, and the exit
   // code that each program ends with.
@@ -195,7 +204,7 @@ class SimMachine : public platform::IFiles,
   std::filesystem::path m_root;
   std::string m_currentDirectory = "C:\\";
   std::set<std::string> m_readOnlyDirectories;  // upper-cased absolute paths
-  static constexpr DWORD kPass = 0xFFFFFFFFu;  // a queued call that succeeds
+  static constexpr DWORD kPass = 0xFFFFFFFFu;   // a queued call that succeeds
   std::map<std::string, std::vector<DWORD>> m_faults;
   std::map<std::string, DWORD> m_successErrors;
   std::map<std::uintptr_t, OpenHandle> m_handles;

@@ -9,6 +9,12 @@ bool SimOtherProcesses::OwnedByProgram(const std::string& name) const {
   return it != m_owners.end() && it->second == Owner::Program;
 }
 
+void SimOtherProcesses::EndProgram() {
+  m_handles.clear();
+  for (auto& [name, owner] : m_owners)
+    if (owner == Owner::Program) owner = Owner::Gone;
+}
+
 HWND SimOtherProcesses::AddWindow(const Window& window) {
   m_windows.push_back(window);
   return reinterpret_cast<HWND>(kFirstWindow + m_windows.size() - 1);
@@ -52,7 +58,7 @@ DWORD SimOtherProcesses::WaitForSingleObject(HANDLE h, DWORD /*milliseconds*/) {
 }
 
 BOOL SimOtherProcesses::ReleaseMutex(HANDLE h) {
-  m_machine.Enter("ReleaseMutex");
+  if (m_machine.Enter("ReleaseMutex") && m_machine.Frozen()) return FALSE;
   const std::string* name = NameOf(h);
   if (name == nullptr) return FALSE;
   Owner& owner = m_owners[*name];

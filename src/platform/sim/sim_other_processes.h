@@ -23,6 +23,9 @@ class SimOtherProcesses : public platform::ISync, public platform::IWindows {
   // Whether the program owns `name` now, and how many handles it holds.
   bool OwnedByProgram(const std::string& name) const;
   int OpenHandles() const { return static_cast<int>(m_handles.size()); }
+  // The program's process ended: its handles are closed, and the mutexes it
+  // owned are abandoned.
+  void EndProgram();
   std::vector<std::string> mutexNames;  // every name CreateMutexA was given
 
   struct Window {

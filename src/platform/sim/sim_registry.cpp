@@ -52,6 +52,17 @@ void SimRegistry::SetString(const std::string& path, const std::string& name,
 
 bool SimRegistry::HasKey(const std::string& path) const { return m_keys.count(KeyName(path)) != 0; }
 
+std::optional<std::string> SimRegistry::StringValue(const std::string& path,
+                                                    const std::string& name) const {
+  auto key = m_keys.find(KeyName(path));
+  if (key == m_keys.end()) return std::nullopt;
+  auto value = key->second.values.find(Upper(name));
+  if (value == key->second.values.end() || value->second.type != REG_SZ) return std::nullopt;
+  const std::vector<BYTE>& bytes = value->second.bytes;
+  std::string text(bytes.begin(), bytes.end());
+  return text.substr(0, text.find('\0'));
+}
+
 // ---------------------------------------------------------------- plumbing
 LONG SimRegistry::Fault(const char* call) {
   // A queued fault arrives as the machine's last error; the registry hands
@@ -95,11 +106,15 @@ LONG SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REG
   }
   std::string path = parent.empty() ? sub : sub.empty() ? parent : parent + "\\" + sub;
   if (m_keys.count(path) == 0) return ERROR_FILE_NOT_FOUND;
+  *phkResult = OpenHandleOn(path);
+  return ERROR_SUCCESS;
+}
+
+HKEY SimRegistry::OpenHandleOn(const std::string& path) {
   std::uintptr_t id = m_nextKey;
   m_nextKey += 4;
   m_open[id] = path;
-  *phkResult = reinterpret_cast<HKEY>(id);
-  return ERROR_SUCCESS;
+  return reinterpret_cast<HKEY>(id);
 }
 
 LONG SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
@@ -144,6 +159,76 @@ LONG SimRegistry::RegCloseKey(HKEY hKey) {
     ++m_machine.badHandleUses;
     return ERROR_INVALID_HANDLE;
   }
+  return ERROR_SUCCESS;
+}
+
+LONG SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR /*lpClass*/,
+                                  DWORD dwOptions, REGSAM samDesired,
+                                  LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, PHKEY phkResult,
+                                  LPDWORD lpdwDisposition) {
+  CallScope scope(*this, "RegCreateKeyExA");
+  openCalls.push_back({lpSubKey != nullptr ? lpSubKey : "", dwOptions, samDesired});
+  if (LONG code = Fault("RegCreateKeyExA")) return code;
+  if (phkResult == nullptr || Reserved != 0) return ERROR_INVALID_PARAMETER;
+  *phkResult = nullptr;
+  std::string parent;
+  if (!PathOf(hKey, &parent)) {
+    ++m_machine.badHandleUses;
+    return ERROR_INVALID_HANDLE;
+  }
+  std::string sub = KeyName(lpSubKey != nullptr ? lpSubKey : "");
+  std::string path = parent.empty() ? sub : sub.empty() ? parent : parent + "\\" + sub;
+  bool existed = m_keys.count(path) != 0;
+  CreateKey(path);
+  if (lpdwDisposition != nullptr)
+    *lpdwDisposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+  *phkResult = OpenHandleOn(path);
+  return ERROR_SUCCESS;
+}
+
+LONG SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                                 const BYTE* lpData, DWORD cbData) {
+  CallScope scope(*this, "RegSetValueExA");
+  if (LONG code = Fault("RegSetValueExA")) return code;
+  std::string path;
+  if (!PathOf(hKey, &path)) {
+    ++m_machine.badHandleUses;
+    return ERROR_INVALID_HANDLE;
+  }
+  if (Reserved != 0 || (lpData == nullptr && cbData != 0)) return ERROR_INVALID_PARAMETER;
+  std::vector<BYTE> bytes(lpData, lpData + cbData);
+  m_keys[path].values[Upper(lpValueName != nullptr ? lpValueName : "")] = Value{dwType, bytes};
+  return ERROR_SUCCESS;
+}
+
+LONG SimRegistry::RegFlushKey(HKEY hKey) {
+  CallScope scope(*this, "RegFlushKey");
+  if (LONG code = Fault("RegFlushKey")) return code;
+  std::string path;
+  if (!PathOf(hKey, &path)) {
+    ++m_machine.badHandleUses;
+    return ERROR_INVALID_HANDLE;
+  }
+  ++flushes;
+  return ERROR_SUCCESS;
+}
+
+LONG SimRegistry::RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+  CallScope scope(*this, "RegDeleteKeyA");
+  if (LONG code = Fault("RegDeleteKeyA")) return code;
+  std::string parent;
+  if (!PathOf(hKey, &parent)) {
+    ++m_machine.badHandleUses;
+    return ERROR_INVALID_HANDLE;
+  }
+  std::string sub = KeyName(lpSubKey != nullptr ? lpSubKey : "");
+  if (sub.empty()) return ERROR_INVALID_PARAMETER;
+  std::string path = parent.empty() ? sub : parent + "\\" + sub;
+  if (m_keys.count(path) == 0) return ERROR_FILE_NOT_FOUND;
+  // A key with sub-keys of its own is not deleted.
+  auto below = m_keys.lower_bound(path + "\\");
+  if (below != m_keys.end() && below->first.rfind(path + "\\", 0) == 0) return ERROR_ACCESS_DENIED;
+  m_keys.erase(path);
   return ERROR_SUCCESS;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ class SimRegistry : public platform::IRegistry {
   // A REG_SZ value: the text and its terminating zero.
   void SetString(const std::string& path, const std::string& name, const std::string& text);
   bool HasKey(const std::string& path) const;
+  // A REG_SZ value's text, without its terminator; nothing when the value
+  // is missing or of another type.
+  std::optional<std::string> StringValue(const std::string& path, const std::string& name) const;
 
   // ---- observations
   struct OpenCall {
@@ -34,7 +38,8 @@ class SimRegistry : public platform::IRegistry {
     DWORD options;
     REGSAM access;
   };
-  std::vector<OpenCall> openCalls;
+  std::vector<OpenCall> openCalls;  // RegCreateKeyExA's too
+  int flushes = 0;                  // RegFlushKey calls that succeeded
   // Keys opened and not yet closed.
   int OpenKeys() const { return static_cast<int>(m_open.size()); }
 
@@ -50,6 +55,16 @@ class SimRegistry : public platform::IRegistry {
   LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                         LPBYTE lpData, LPDWORD lpcbData) override;
   LONG RegCloseKey(HKEY hKey) override;
+  LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
+                       REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                       PHKEY phkResult, LPDWORD lpdwDisposition) override;
+  LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                      const BYTE* lpData, DWORD cbData) override;
+  LONG RegFlushKey(HKEY hKey) override;
+  LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) override;
+
+  // The program's process ended: the keys it had open are closed.
+  void CloseAll() { m_open.clear(); }
 
  private:
   struct Value {
@@ -80,6 +95,8 @@ class SimRegistry : public platform::IRegistry {
   // The upper-cased path of an open key or of the hive's root; false for a
   // handle that is neither.
   bool PathOf(HKEY hKey, std::string* path) const;
+  // A new handle on the key at path.
+  HKEY OpenHandleOn(const std::string& path);
 
   SimMachine& m_machine;
   std::map<std::string, Key> m_keys;  // by upper-cased path; "" is the root

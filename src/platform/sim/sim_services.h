@@ -28,6 +28,8 @@ class SimServices : public platform::IServices {
   Service& spooler() { return m_services["SPOOLER"]; }
   int OpenHandles() const { return static_cast<int>(m_handles.size()); }
   int badHandleUses = 0;
+  // The program's process ended: its handles are closed.
+  void CloseAll() { m_handles.clear(); }
 
   SC_HANDLE OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName,
                            DWORD dwDesiredAccess) override;

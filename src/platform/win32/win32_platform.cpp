@@ -107,6 +107,18 @@ class Win32Machine final : public IFiles,
     return ::RegQueryValueExA(key, name, reserved, type, data, size);
   }
   LONG RegCloseKey(HKEY key) override { return ::RegCloseKey(key); }
+  LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
+                       REGSAM sam, LPSECURITY_ATTRIBUTES security, PHKEY result,
+                       LPDWORD disposition) override {
+    return ::RegCreateKeyExA(key, subKey, reserved, keyClass, options, sam, security, result,
+                             disposition);
+  }
+  LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                      DWORD size) override {
+    return ::RegSetValueExA(key, name, reserved, type, data, size);
+  }
+  LONG RegFlushKey(HKEY key) override { return ::RegFlushKey(key); }
+  LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) override { return ::RegDeleteKeyA(key, subKey); }
 
   BOOL EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD size,
                      LPDWORD needed, LPDWORD returned) override {

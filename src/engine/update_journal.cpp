@@ -1,0 +1,90 @@
+#include "engine/update_journal.h"
+
+#include <vector>
+
+#include "platform/handles.h"
+
+namespace {
+
+constexpr REGSAM kView = KEY_WOW64_64KEY;
+constexpr char kStepStopped[] = "Spooler stopped";
+constexpr char kStepRemoved[] = "Monitor removed";
+
+LONG SetText(platform::IRegistry& registry, HKEY key, LPCSTR name, const std::string& text) {
+  return registry.RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                 static_cast<DWORD>(text.size() + 1));
+}
+
+// A REG_SZ value of at most MAX_PATH characters.
+std::optional<std::string> GetText(platform::IRegistry& registry, HKEY key, LPCSTR name) {
+  std::vector<char> text(MAX_PATH + 1, '\0');
+  DWORD type = REG_NONE;
+  DWORD size = MAX_PATH;
+  if (registry.RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(text.data()),
+                                &size) != ERROR_SUCCESS ||
+      type != REG_SZ)
+    return std::nullopt;
+  return std::string(text.data());
+}
+
+LPCSTR StepText(UpdateStep step) {
+  return step == UpdateStep::MonitorRemoved ? kStepRemoved : kStepStopped;
+}
+
+}  // namespace
+
+bool UpdateJournal::Failed(LONG code) {
+  if (code == ERROR_SUCCESS) return false;
+  m_error.SetLastError(static_cast<DWORD>(code));
+  return true;
+}
+
+bool UpdateJournal::Record(const PendingUpdate& pending) {
+  platform::RegistryKey key(m_registry);
+  if (Failed(m_registry.RegCreateKeyExA(HKEY_LOCAL_MACHINE, QVR_JOURNAL_KEY, 0, nullptr,
+                                        REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE | kView,
+                                        nullptr, key.put(), nullptr)))
+    return false;
+  // The step comes last: a journal cut off before it names no step, and
+  // the machine is not broken yet.
+  return !Failed(SetText(m_registry, key.get(), "Monitor", pending.monitor)) &&
+         !Failed(SetText(m_registry, key.get(), "Installed Monitor", pending.installedMonitor)) &&
+         !Failed(SetText(m_registry, key.get(), "Backup", pending.backupFile)) &&
+         !Failed(SetText(m_registry, key.get(), "Step", StepText(pending.step))) &&
+         !Failed(m_registry.RegFlushKey(key.get()));
+}
+
+bool UpdateJournal::RecordStep(UpdateStep step) {
+  platform::RegistryKey key(m_registry);
+  return !Failed(m_registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, QVR_JOURNAL_KEY, 0,
+                                          KEY_SET_VALUE | kView, key.put())) &&
+         !Failed(SetText(m_registry, key.get(), "Step", StepText(step))) &&
+         !Failed(m_registry.RegFlushKey(key.get()));
+}
+
+std::optional<PendingUpdate> UpdateJournal::Read() {
+  platform::RegistryKey key(m_registry);
+  if (m_registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, QVR_JOURNAL_KEY, 0, KEY_READ | kView,
+                               key.put()) != ERROR_SUCCESS)
+    return std::nullopt;
+  PendingUpdate pending;
+  pending.monitor = GetText(m_registry, key.get(), "Monitor").value_or("");
+  pending.installedMonitor = GetText(m_registry, key.get(), "Installed Monitor").value_or("");
+  pending.backupFile = GetText(m_registry, key.get(), "Backup").value_or("");
+  // Anything but the later step leaves the monitor where it was.
+  pending.step = GetText(m_registry, key.get(), "Step") == kStepRemoved
+                     ? UpdateStep::MonitorRemoved
+                     : UpdateStep::SpoolerStopped;
+  return pending;
+}
+
+bool UpdateJournal::Remove() {
+  platform::RegistryKey parent(m_registry);
+  LONG code = m_registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, QVR_JOURNAL_PARENT, 0,
+                                       KEY_READ | KEY_WRITE | kView, parent.put());
+  if (code == ERROR_FILE_NOT_FOUND) return true;
+  if (Failed(code)) return false;
+  code = m_registry.RegDeleteKeyA(parent.get(), "Pending Update");
+  if (code == ERROR_FILE_NOT_FOUND) return true;
+  return !Failed(code) && !Failed(m_registry.RegFlushKey(parent.get()));
+}

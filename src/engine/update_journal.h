@@ -1,0 +1,49 @@
+// The journal of an Update under way. Before the Update stops the spooler it
+// records what it is about to do, machine-wide in the registry, and it
+// records each later step that leaves the machine broken before taking it.
+// A run that ends by itself removes the journal; a run that was killed, or a
+// machine that lost power, leaves it, and the next run of the program (from
+// any copy of the package, with any command line) finishes the Update's
+// work from it.
+#pragma once
+#include <optional>
+#include <string>
+
+#include "platform/platform.h"
+
+// Below HKEY_LOCAL_MACHINE, in the 64-bit view on 64-bit Windows. Only
+// administrators can write there.
+#define QVR_JOURNAL_PARENT "SOFTWARE\\QVR\\Driver Setup"
+#define QVR_JOURNAL_KEY QVR_JOURNAL_PARENT "\\Pending Update"
+
+enum class UpdateStep {
+  SpoolerStopped,  // the spooler may be stopped; the monitor is in place
+  MonitorRemoved,  // the monitor may be gone from system32; its backup is named
+};
+
+struct PendingUpdate {
+  std::string monitor;           // the language monitor's file name
+  std::string installedMonitor;  // its full path in system32
+  std::string backupFile;        // the full path of its backup
+  UpdateStep step = UpdateStep::SpoolerStopped;
+};
+
+// Each write reaches the disk before the call returns. false, with the
+// registry's error as the thread's last error, when it could not be made.
+class UpdateJournal {
+ public:
+  UpdateJournal(platform::IRegistry& registry, platform::IThreadError& error)
+      : m_registry(registry), m_error(error) {}
+
+  bool Record(const PendingUpdate& pending);
+  bool RecordStep(UpdateStep step);
+  // The journal that an earlier run left, if any.
+  std::optional<PendingUpdate> Read();
+  bool Remove();
+
+ private:
+  bool Failed(LONG code);
+
+  platform::IRegistry& m_registry;
+  platform::IThreadError& m_error;
+};
