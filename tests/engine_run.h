@@ -51,6 +51,21 @@ struct EngineRun : SimRun {
   bool IconUnchanged() const { return stateIcon == iconBefore; }
 };
 
+// The command line of a script's Update of the QVR 3417.
+inline constexpr char kScripted[] = "setup.inf \"QVR 3417\" SILENT";
+
+// A machine where a script's Update of the QVR 3417 can run.
+struct ScriptedRun : EngineRun {
+  ScriptedRun() {
+    machine.PutFile("C:\\pkg\\setup.inf",
+                    "[Version]\nSignature=\"$Windows NT$\"\nClass=Printer\n[Manufacturer]\nQVR\n"
+                    "[QVR]\nm = S, H, \"QVR 3417\"\n[S]\nDataSection=D\n"
+                    "[D]\nLanguageMonitor=\"QVR Monitor,qvrmon.dll\"\n");
+    machine.printers.AddPrinter("QVR 3417 Front");
+  }
+  int ExitCode() const { return app.m_nExitCode; }
+};
+
 // The log lines of a spooler stop or start whose wait saw `pending` pending
 // states before the wanted one (the simulated spooler's default is none).
 inline std::string StopLines(int pending = 0) {

@@ -5,26 +5,13 @@
 namespace {
 
 constexpr char kRunMutex[] = "Global\\QVRSetupRun";
-constexpr char kScripted[] = "setup.inf \"QVR 3417\" SILENT";
-
-// A machine where an update of the QVR 3417 can run.
-struct LockRun : EngineRun {
-  LockRun() {
-    machine.PutFile("C:\\pkg\\setup.inf",
-                    "[Version]\nSignature=\"$Windows NT$\"\nClass=Printer\n[Manufacturer]\nQVR\n"
-                    "[QVR]\nm = S, H, \"QVR 3417\"\n[S]\nDataSection=D\n"
-                    "[D]\nLanguageMonitor=\"QVR Monitor,qvrmon.dll\"\n");
-    machine.printers.AddPrinter("QVR 3417 Front");
-  }
-  int ExitCode() const { return app.m_nExitCode; }
-};
 
 // Another run is in progress: a script's run ends at once, before it has
 // read or written anything, and tells the script to try again later.
 TEST(RunLock, ScriptedRunBesideAnotherEndsWith1618AndTouchesNothing) {
   for (DWORD refusal : {0u, static_cast<DWORD>(ERROR_ACCESS_DENIED)}) {
     SCOPED_TRACE(refusal == 0 ? "the other run owns the mutex" : "the mutex can't be opened");
-    LockRun run;
+    ScriptedRun run;
     run.machine.PutFile("C:\\pkg\\QVR_Download.txt", "the other run's log");
     if (refusal == 0)
       run.machine.others.OwnMutex(kRunMutex);
@@ -50,7 +37,7 @@ TEST(RunLock, ScriptedRunBesideAnotherEndsWith1618AndTouchesNothing) {
 TEST(RunLock, SecondInteractiveStartBringsTheOpenDialogToTheFront) {
   for (const char* arguments : {"", "setup.inf", "setup.inf  SILENT"}) {
     SCOPED_TRACE(std::string("arguments: ") + arguments);
-    LockRun run;
+    ScriptedRun run;
     run.machine.others.OwnMutex(kRunMutex);
     run.machine.others.AddWindow({"#32770", "Error", true, false});
     HWND open = run.machine.others.AddWindow({"#32770", "QVR Driver Setup", true, true});
@@ -66,7 +53,7 @@ TEST(RunLock, SecondInteractiveStartBringsTheOpenDialogToTheFront) {
 // The other run's dialog may not exist (it shows its error dialog) or not
 // be shown (an unattended run's dialog never is): nothing to bring forward.
 TEST(RunLock, SecondInteractiveStartWithoutAShownDialogJustEnds) {
-  LockRun run;
+  ScriptedRun run;
   run.machine.others.OwnMutex(kRunMutex);
   run.machine.others.AddWindow({"#32770", "QVR Driver Setup", false, false});
   run.Start("setup.inf");
@@ -81,7 +68,7 @@ TEST(RunLock, SecondInteractiveStartWithoutAShownDialogJustEnds) {
 TEST(RunLock, HeldFromBeforeTheFirstReadUntilTheRunEnds) {
   for (bool abandoned : {false, true}) {
     SCOPED_TRACE(abandoned ? "taken over from a crashed run" : "free");
-    LockRun run;
+    ScriptedRun run;
     if (abandoned) run.machine.others.AbandonMutex(kRunMutex);
     bool heldDuringUpdate = false;
     run.machine.devices.duringUpdate = [&] {
