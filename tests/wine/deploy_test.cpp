@@ -4,6 +4,7 @@
 // comes from the newdev.dll stand-in (newdev_double.cpp), which the case's
 // prefix loads instead of Wine's own (wine_prefix.sh run ... --newdev).
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -258,6 +259,194 @@ TEST_F(Deployment, InteractiveFailedUpdateRestoresTheMonitor) {
   ASSERT_NO_FATAL_FAILURE(Dismiss(dialog, IDOK));
   ExpectEndsWithCodeZero();
   EXPECT_FALSE(FileExists(kLogFile));
+}
+
+// ---------------------------------------------------------------------------
+// Runs killed halfway, as a deployment tool's timeout (TerminateProcess) or
+// Task Manager ends them, and the next run, which finishes their work.
+
+constexpr char kNobody[] = "setup.inf \"Nobody Here\" SILENT";
+constexpr char kJournalKey[] = "SOFTWARE\\QVR\\Driver Setup\\Pending Update";
+// Long enough for the case to kill the run while the driver update lasts.
+constexpr char kSlowDriverUpdateMs[] = "30000";
+
+// The step that the journal of an interrupted Update names; nothing when
+// there is no journal.
+std::optional<std::string> JournalStep() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kJournalKey, 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  char step[64] = {};
+  DWORD size = sizeof step - 1;
+  LONG read =
+      ::RegQueryValueExA(key, "Step", nullptr, nullptr, reinterpret_cast<BYTE*>(step), &size);
+  ::RegCloseKey(key);
+  return read == ERROR_SUCCESS ? std::string(step) : std::string("(no step)");
+}
+
+// Ends process `pid` at once with `taskkill /F`, as an operator would.
+bool ForceKill(DWORD pid) {
+  ChildProcess taskkill;
+  std::string error;
+  char system[MAX_PATH] = {};
+  ::GetSystemDirectoryA(system, MAX_PATH);
+  if (!taskkill.Start(std::string(system) + "\\taskkill.exe", "/F /PID " + std::to_string(pid),
+                      system, &error))
+    return false;
+  DWORD exitCode = 1;
+  return taskkill.WaitForExit(e2e::kWaitMs, &exitCode) && exitCode == 0;
+}
+
+enum class KillPoint { Pause, DriverUpdate };
+
+class KilledRuns : public Deployment {
+ protected:
+  // Starts the script's Update and kills it at `point`: in the pause
+  // between the backup and the monitor's removal, when the spooler is
+  // stopped, or while the driver update runs, when the monitor is gone.
+  void KillUpdateAt(KillPoint point) {
+    ::DeleteFileA(Path("bak\\qvrmon.dll").c_str());
+    ::DeleteFileA(Path(kLogFile).c_str());
+    ASSERT_NO_FATAL_FAILURE(WriteFileAt(InstalledMonitorPath(), kInstalledMonitorContent));
+    ::SetEnvironmentVariableA("QVR_NEWDEV_DELAY_MS", kSlowDriverUpdateMs);
+    ChildProcess run;
+    std::string error;
+    ASSERT_TRUE(run.Start(m_exe, kScripted, m_folder, &error)) << error;
+    const char* mark = point == KillPoint::Pause ? "Copy Language Monitor to Backup Directory\n"
+                                                 : "Update Driver\n";
+    bool reached = false;
+    for (DWORD start = ::GetTickCount(); !reached && ::GetTickCount() - start < e2e::kWaitMs;
+         ::Sleep(20)) {
+      std::string log =
+          ReadWholeFile(Path(kLogFile), FILE_SHARE_READ | FILE_SHARE_WRITE).value_or("");
+      reached = log.find(mark) != std::string::npos &&
+                (point == KillPoint::DriverUpdate || PathExists(Path("bak\\qvrmon.dll")));
+    }
+    ::SetEnvironmentVariableA("QVR_NEWDEV_DELAY_MS", nullptr);
+    ASSERT_TRUE(reached) << "the run never reached " << LogPattern::Visible(mark);
+    ASSERT_TRUE(ForceKill(run.Id()));
+    DWORD exitCode = 0;
+    ASSERT_TRUE(run.WaitForExit(e2e::kWaitMs, &exitCode));
+
+    // What the kill left: a machine that doesn't print, or a printer
+    // without its monitor, and the journal that says which.
+    EXPECT_EQ(ReadWholeFile(Path("bak\\qvrmon.dll")), std::string(kInstalledMonitorContent));
+    if (point == KillPoint::Pause) {
+      EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+      EXPECT_EQ(ReadWholeFile(InstalledMonitorPath()), std::string(kInstalledMonitorContent));
+      EXPECT_EQ(JournalStep(), "Spooler stopped");
+    } else {
+      EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+      EXPECT_FALSE(PathExists(InstalledMonitorPath()));
+      EXPECT_EQ(JournalStep(), "Monitor removed");
+    }
+    std::printf("killed (exit status %lu): spooler %s, monitor %s, journal \"%s\"\n",
+                static_cast<unsigned long>(exitCode),
+                SpoolerState() == SERVICE_RUNNING ? "running" : "stopped",
+                PathExists(InstalledMonitorPath()) ? "in system32" : "gone",
+                JournalStep().value_or("none").c_str());
+  }
+
+  // The printer as before the Update: its monitor back in system32, the
+  // spooler running, the backup where it was, no journal.
+  void ExpectMachineFinished(const char* after) {
+    EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING)) << after;
+    EXPECT_EQ(ReadWholeFile(InstalledMonitorPath()), std::string(kInstalledMonitorContent))
+        << after;
+    EXPECT_EQ(ReadWholeFile(Path("bak\\qvrmon.dll")), std::string(kInstalledMonitorContent))
+        << after;
+    EXPECT_EQ(JournalStep(), std::nullopt) << after;
+  }
+};
+
+struct KillRow {
+  const char* name;
+  KillPoint point;
+  friend void PrintTo(const KillRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class KilledUpdate : public KilledRuns, public ::testing::WithParamInterface<KillRow> {};
+
+// Whatever the next run was started for, it finishes the killed one's work
+// first: the same script again, a script for a printer the machine doesn't
+// have, and an operator who opens the dialog and ends it.
+TEST_P(KilledUpdate, NextRunFinishesIt) {
+  if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
+  ASSERT_NO_FATAL_FAILURE(PrepareMachine());
+  NewdevAnswer answer("0xE000020B");  // not plugged in: the update fails
+  for (const char* next : {kScripted, kNobody, "setup.inf"}) {
+    SCOPED_TRACE(next);
+    ASSERT_NO_FATAL_FAILURE(KillUpdateAt(GetParam().point));
+    const std::optional<std::string> killedLog = ReadWholeFile(Path(kLogFile));
+    DWORD exitCode = 0;
+    if (std::string(next) == "setup.inf") {
+      ASSERT_NO_FATAL_FAILURE(Start(next));
+      HWND dialog = AwaitWindow(kMainCaption);
+      ASSERT_NE(dialog, nullptr);
+      ASSERT_NO_FATAL_FAILURE(Dismiss(dialog, IDOK));
+      ExpectEndsWithCodeZero();
+    } else {
+      ASSERT_NO_FATAL_FAILURE(RunUnattended(next, &exitCode));
+    }
+    const std::optional<std::string> log = ReadWholeFile(Path(kLogFile));
+    if (std::string(next) == kScripted) {
+      // The recovery's lines come first; the script's own Update follows,
+      // fails as the driver answers, and puts the monitor back itself.
+      EXPECT_EQ(exitCode, 1u);
+      ASSERT_TRUE(log.has_value());
+      EXPECT_EQ(log->rfind("Finish Interrupted Update\n", 0), 0u) << LogPattern::Visible(*log);
+      EXPECT_NE(log->find("Interrupted Update finished\n" + m_folder + "\n"), std::string::npos)
+          << LogPattern::Visible(*log);
+    } else {
+      // No log of its own: the killed run's stays as it was.
+      EXPECT_EQ(exitCode, 0u);
+      EXPECT_EQ(log, killedLog);
+    }
+    ExpectMachineFinished(next);
+    Show(next, exitCode, log);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, KilledUpdate,
+                         ::testing::Values(KillRow{"KilledInThePause", KillPoint::Pause},
+                                           KillRow{"KilledInTheDriverUpdate",
+                                                   KillPoint::DriverUpdate}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A kill, and then the machine restarts (wine_prefix.sh --then): every
+// process ends, the journal is kept on disk.
+TEST_F(KilledRuns, KilledBeforeARestart) {
+  if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
+  ASSERT_NO_FATAL_FAILURE(PrepareMachine());
+  NewdevAnswer answer("0xE000020B");
+  ASSERT_NO_FATAL_FAILURE(KillUpdateAt(KillPoint::DriverUpdate));
+}
+
+// After the restart, a run that has nothing to do finishes it.
+class AfterRestart : public SetupProgram {
+ protected:
+  // The package folder of the killed run; its files go, "bak" stays.
+  std::string FolderFor(const std::string& root, const std::string&) const override { return root; }
+};
+
+TEST_F(AfterRestart, MachineRestartedAfterAKill) {
+  EXPECT_EQ(JournalStep(), "Monitor removed");
+  EXPECT_FALSE(PathExists(InstalledMonitorPath()));
+  ChildProcess run;
+  std::string error;
+  ASSERT_TRUE(run.Start(m_exe, kNobody, m_folder, &error)) << error;
+  DWORD exitCode = 1;
+  ASSERT_TRUE(run.WaitForExit(kEndsAloneMs, &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_FALSE(FileExists(kLogFile));
+  EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_EQ(ReadWholeFile(InstalledMonitorPath()), std::string(kInstalledMonitorContent));
+  EXPECT_EQ(JournalStep(), std::nullopt);
+  std::printf("after the restart: exit status %lu, spooler %s, monitor %s\n",
+              static_cast<unsigned long>(exitCode),
+              SpoolerState() == SERVICE_RUNNING ? "running" : "stopped",
+              PathExists(InstalledMonitorPath()) ? "in system32" : "gone");
 }
 
 }  // namespace

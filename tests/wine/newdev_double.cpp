@@ -5,7 +5,8 @@
 //   unset, or "ok"   success
 //   "restart"        success, and Windows needs a restart
 //   a number         failure with that last error (decimal, or hex with 0x)
-// When QVR_NEWDEV_RECORD names a file, each call appends a line to it:
+// QVR_NEWDEV_DELAY_MS makes it take that long first, as a real driver
+// installation can. When QVR_NEWDEV_RECORD names a file, each call appends a line to it:
 // the hardware ID, the INF path and the flags, separated by "|".
 // wine_prefix.sh --newdev puts it into the prefix's system32, and
 // WINEDLLOVERRIDES newdev=n makes Wine load it instead of its own.
@@ -44,6 +45,8 @@ extern "C" __declspec(dllexport) BOOL WINAPI
     UpdateDriverForPlugAndPlayDevicesA(HWND /*parent*/, LPCSTR hardwareId, LPCSTR infPath,
                                        DWORD flags, PBOOL rebootRequired) {
   Record(hardwareId, infPath, flags);
+  std::string delay = Variable("QVR_NEWDEV_DELAY_MS");
+  if (!delay.empty()) ::Sleep(static_cast<DWORD>(std::strtoul(delay.c_str(), nullptr, 10)));
   if (rebootRequired != nullptr) *rebootRequired = FALSE;
   std::string result = Variable("QVR_NEWDEV_RESULT");
   if (result.empty() || result == "ok") return TRUE;

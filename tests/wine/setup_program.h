@@ -285,8 +285,10 @@ inline constexpr char kNotPluggedIn[] =
     "The value specified for HardwareId does not match any device on the system. That is, the "
     "device is not plugged in.";
 
-inline std::optional<std::string> ReadWholeFile(const std::string& path) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+// With FILE_SHARE_WRITE in `share`, also a file that a run still writes.
+inline std::optional<std::string> ReadWholeFile(const std::string& path,
+                                                DWORD share = FILE_SHARE_READ) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   std::string content;

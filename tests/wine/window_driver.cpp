@@ -70,6 +70,12 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::Start(const std::string& exe, const std::string& arguments,
                          const std::string& directory, std::string* error) {
+  // A process started before by this object is no longer followed.
+  if (Started()) {
+    ::CloseHandle(m_info.hThread);
+    ::CloseHandle(m_info.hProcess);
+    m_info = {};
+  }
   std::string commandLine = "\"" + exe + "\"";
   if (!arguments.empty()) commandLine += " " + arguments;
   STARTUPINFOA startup{};

@@ -23,6 +23,9 @@
 #                          paths below drive C (C:\LINK), before the case
 #         --dll-overrides LIST
 #                          adds LIST to WINEDLLOVERRIDES for the case only
+#         --then CASE2     when CASE passes, ends every process of the prefix
+#                          (wineserver -k, as a machine that restarts) and
+#                          runs CASE2 on what they left
 set -eu
 
 unset DISPLAY WAYLAND_DISPLAY || true
@@ -110,6 +113,7 @@ run() {
   newdev=
   symlinks=
   case_overrides=
+  then_case=
   while [ $# -gt 0 ]; do
     case $1 in
       --symlink)
@@ -138,6 +142,11 @@ run() {
       --spooler)
         start_spooler=yes
         shift
+        ;;
+      --then)
+        [ $# -ge 2 ] || die "$1 needs a case"
+        then_case=$2
+        shift 2
         ;;
       --newdev)
         [ $# -ge 2 ] || die "$1 needs a file"
@@ -219,6 +228,14 @@ LIST
   WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
     timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name:*/$case_name" \
     --gtest_color=no || status=$?
+  if [ "$status" -eq 0 ] && [ -n "$then_case" ]; then
+    # The machine restarts: every process of the prefix ends at once, and
+    # the next case finds what they left.
+    stop_server
+    WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
+      timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$then_case" \
+      --gtest_color=no || status=$?
+  fi
   t4=$(now_ms)
   if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
     echo "wine_prefix.sh: $case_name did not finish within ${CASE_TIMEOUT} s" >&2
