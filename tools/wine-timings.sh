@@ -4,6 +4,9 @@
 #  - the dialog's initialisation on an INF of 10,000 models (started with a
 #    printer name that matches nothing, so it ends right after initialising);
 #  - an unattended Update and an unattended Install, with their CPU time;
+#  - what finishing an interrupted Update adds to a run: the same run (a
+#    printer name that matches nothing) without a journal, and with one
+#    that a run killed in the driver update or in the pause left;
 #  - a trivial Windows program in the same prefix, for the fixed Wine cost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -95,6 +98,37 @@ fresh
 cd "$pkg"
 timed "unattended Install" "$WINE" qvrsetup.exe setup.inf Tarnwell
 echo "  overhead beyond the trivial program: $(echo "$last_wall - $trivial" | bc) s"
+cd - >/dev/null
+
+# plant STEP: the journal that a run killed at STEP leaves, with the monitor
+# in the package's bak, and for "Monitor removed" gone from system32.
+plant() {
+  local key='HKLM\SOFTWARE\QVR\Driver Setup\Pending Update'
+  mkdir -p "$pkg/bak"
+  cp "$prefix/drive_c/windows/system32/qvrmon.dll" "$pkg/bak/qvrmon.dll"
+  timeout 60 "$WINE" reg add "$key" /v Monitor /d qvrmon.dll /f >/dev/null 2>&1
+  timeout 60 "$WINE" reg add "$key" /v "Installed Monitor" /d 'C:\windows\system32\qvrmon.dll' \
+    /f >/dev/null 2>&1
+  timeout 60 "$WINE" reg add "$key" /v Backup /d 'C:\pkg\bak\qvrmon.dll' /f >/dev/null 2>&1
+  timeout 60 "$WINE" reg add "$key" /v Step /d "$1" /f >/dev/null 2>&1
+  if [ "$1" = "Monitor removed" ]; then
+    rm -f "$prefix/drive_c/windows/system32/qvrmon.dll"
+  else
+    timeout 60 "$WINE" net stop spooler >/dev/null 2>&1
+  fi
+}
+
+fresh
+cd "$pkg"
+timed "a run with nothing to do, no journal" "$WINE" qvrsetup.exe setup.inf Nothing
+plain=$last_wall
+plant "Monitor removed"
+timed "  killed in the driver update: restore, restart" "$WINE" qvrsetup.exe setup.inf Nothing
+echo "  the recovery adds: $(echo "$last_wall - $plain" | bc) s"
+[ -f "$prefix/drive_c/windows/system32/qvrmon.dll" ] || echo "  (the monitor was not put back)"
+plant "Spooler stopped"
+timed "  killed in the pause: spooler start" "$WINE" qvrsetup.exe setup.inf Nothing
+echo "  the recovery adds: $(echo "$last_wall - $plain" | bc) s"
 cd - >/dev/null
 
 wineserver -k 2>/dev/null || true
