@@ -90,6 +90,13 @@ class SimMachine : public platform::IFiles,
   };
   std::vector<Started> started;  // processes started
   BOOL wow64 = FALSE;            // a 32-bit process on 64-bit Windows
+  // The machine's own architecture (IMAGE_FILE_MACHINE_*). Left at 0 it
+  // follows from `wow64` and `x64Program`: AMD64 for either, else I386. Set,
+  // it decides WOW64 itself: the 32-bit program runs under WOW64 wherever
+  // the machine is not an I386 one.
+  USHORT nativeMachine = 0;
+  // A system before Windows 10 version 1709 has no IsWow64Process2.
+  bool hasIsWow64Process2 = true;
   std::string modulePath = "C:\\pkg\\qvrsetup.exe";  // the running program
   // Processes created and waited for: their command lines, and the exit
   // code that each program ends with.
@@ -160,6 +167,7 @@ class SimMachine : public platform::IFiles,
   std::intptr_t SpawnV(int mode, const char* cmdName, const char* const* argv) override;
   int GetErrno() override { return m_errno; }
   BOOL IsWow64Process(BOOL* wow64Out) override;
+  BOOL IsWow64Process2(USHORT* pProcessMachine, USHORT* pNativeMachine) override;
   DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) override;
   DWORD GetFileAttributesA(LPCSTR lpFileName) override;
   BOOL GetBinaryTypeA(LPCSTR lpApplicationName, LPDWORD lpBinaryType) override;
@@ -189,13 +197,15 @@ class SimMachine : public platform::IFiles,
   };
 
   HANDLE NewHandle(OpenHandle h);
+  bool RunsUnderWow64() const;
+  USHORT NativeMachine() const;
   OpenHandle* Lookup(HANDLE h, Kind kind);
   std::string Absolute(const std::string& path) const;
 
   std::filesystem::path m_root;
   std::string m_currentDirectory = "C:\\";
   std::set<std::string> m_readOnlyDirectories;  // upper-cased absolute paths
-  static constexpr DWORD kPass = 0xFFFFFFFFu;  // a queued call that succeeds
+  static constexpr DWORD kPass = 0xFFFFFFFFu;   // a queued call that succeeds
   std::map<std::string, std::vector<DWORD>> m_faults;
   std::map<std::string, DWORD> m_successErrors;
   std::map<std::uintptr_t, OpenHandle> m_handles;
