@@ -39,6 +39,7 @@ if [ ! -f "$machine/system.reg" ] || [ packages/sample/machine.reg -nt "$machine
   export WINEPREFIX=$PWD/$machine
   timeout 240 "$WINE" wineboot.exe -i >/dev/null 2>&1
   timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  set_windows_version 10
   cp packages/sample/machine.reg "$machine/drive_c/machine.reg"
   timeout 60 "$WINE" reg import 'C:\machine.reg' >/dev/null 2>&1
   cp packages/sample/qvrmon.dll "$machine/drive_c/windows/system32/qvrmon.dll"
