@@ -112,12 +112,13 @@ class SimMachine : public platform::IFiles,
   // The program runs as its 64-bit build: the Setup API picks the amd64
   // sections for it.
   bool x64Program = false;
-  // What GetVersionExA tells: Wine's own answer by default (Windows 7 SP1,
-  // a workstation).
+  // What GetVersionExA tells: by default Wine's answer in a prefix set to
+  // Windows 10, to a program whose manifest names Windows 10 (a workstation,
+  // no service pack, no suite).
   struct Version {
-    DWORD major = 6, minor = 1, build = 7601;
-    std::string servicePack = "Service Pack 1";
-    WORD servicePackMajor = 1, servicePackMinor = 0;
+    DWORD major = 10, minor = 0, build = 18362;
+    std::string servicePack = "";
+    WORD servicePackMajor = 0, servicePackMinor = 0;
     WORD suiteMask = 0;
     BYTE productType = VER_NT_WORKSTATION;
   } systemVersion;
