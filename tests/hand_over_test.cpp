@@ -219,8 +219,6 @@ INSTANTIATE_TEST_SUITE_P(
         // Before IsWow64Process2, WOW64 alone tells the machine.
         MachineCase{"X64_32Bit_OldSystem", kAmd64, false, false, true, "", nullptr, "", 0, "", 0,
                     false},
-        MachineCase{"X86_32Bit_OldSystem", kX86, false, false, false, "Windows NT x86",
-                    "mon_NTx86.dll", kUpdated, 0, "", 0, false},
         MachineCase{"X64_64Bit_OldSystem", kAmd64, true, false, false, "Windows x64",
                     "mon_NTamd64.dll", kUpdated, 0, "", 0, false}),
     RowName);
