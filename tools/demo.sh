@@ -32,7 +32,8 @@ stop_wine() {
   WINEPREFIX=$1 timeout 30 wineserver -w 2>/dev/null || true
 }
 
-if [ ! -f "$machine/system.reg" ] || [ packages/sample/machine.reg -nt "$machine/system.reg" ]; then
+if [ ! -f "$machine/system.reg" ] || [ packages/sample/machine.reg -nt "$machine/system.reg" ] ||
+  [ "$0" -nt "$machine/system.reg" ]; then
   echo "Making the demo machine in $machine (once) ..."
   rm -rf "$machine"
   mkdir -p "$root"

@@ -36,7 +36,9 @@ stop_wine() {
 }
 
 template=$root/template
-if [ ! -f "$template/system.reg" ]; then
+# Made again when this script has changed since, so that the machine is
+# what the script says.
+if [ ! -f "$template/system.reg" ] || [ "$0" -nt "$template/system.reg" ]; then
   rm -rf "$template"
   mkdir -p "$root"
   export WINEPREFIX=$template
