@@ -356,8 +356,11 @@ TEST(InfReader, DecorationsFollowTheSystemVersion) {
                     "[QVR.NTx86.6.2]\r\na = S, H, Eight\r\n"
                     "[QVR.NTx86.6.1]\r\na = S, H, Seven\r\n"
                     "[S]\r\nLanguageMonitor=M,m.dll\r\n";
-  EXPECT_EQ(ReadInf(inf).models, (Strings{"Seven"}));  // the simulated system is Windows 7
-  auto windows8 = [](sim::SimMachine& m) { m.systemVersion.minor = 2; };
+  auto windows7 = [](sim::SimMachine& m) {
+    m.systemVersion = {6, 1, 7601, "Service Pack 1", 1, 0, 0, VER_NT_WORKSTATION};
+  };
+  EXPECT_EQ(ReadInf(inf, FALSE, windows7).models, (Strings{"Seven"}));
+  auto windows8 = [](sim::SimMachine& m) { m.systemVersion = {6, 2, 9200}; };
   EXPECT_EQ(ReadInf(inf, FALSE, windows8).models, (Strings{"Eight"}));
   // A system that tells nothing meets only the decoration without version.
   auto silent = [](sim::SimMachine& m) { m.FailNext("GetVersionExA", ERROR_INVALID_PARAMETER); };

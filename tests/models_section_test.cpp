@@ -15,6 +15,7 @@ constexpr TargetPlatform kWin7x86{"x86", 6, 1, 7601, VER_NT_WORKSTATION, 0};
 constexpr TargetPlatform kWin7amd64{"amd64", 6, 1, 7601, VER_NT_WORKSTATION, 0};
 constexpr TargetPlatform kWin10amd64{"amd64", 10, 0, 19045, VER_NT_WORKSTATION, 0x100};
 constexpr TargetPlatform kServer2019amd64{"amd64", 10, 0, 17763, VER_NT_SERVER, 0x110};
+constexpr TargetPlatform kWin11arm64{"arm64", 10, 0, 22631, VER_NT_WORKSTATION, 0x100};
 constexpr TargetPlatform kUnknownx86{"x86", 0, 0, 0, 0, 0};
 constexpr TargetPlatform kUnknownamd64{"amd64", 0, 0, 0, 0, 0};
 
@@ -23,6 +24,7 @@ struct DecorationRow {
   std::vector<std::string> fields;  // base name, then the decorations
   TargetPlatform platform;
   const char* section;  // nullptr: no models section
+  ArchitectureNamed architecture = ArchitectureNamed::kOptional;
   friend void PrintTo(const DecorationRow& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -30,7 +32,8 @@ class Decorations : public ::testing::TestWithParam<DecorationRow> {};
 
 TEST_P(Decorations, ChooseTheModelsSectionWindowsReads) {
   const DecorationRow& row = GetParam();
-  std::optional<std::string> section = ChooseModelsSection(row.fields, row.platform);
+  std::optional<std::string> section =
+      ChooseModelsSection(row.fields, row.platform, row.architecture);
   if (row.section == nullptr)
     EXPECT_EQ(section, std::nullopt);
   else
@@ -45,6 +48,19 @@ INSTANTIATE_TEST_SUITE_P(
         DecorationRow{"Amd64TakesNTamd64", {"Q", "NTx86", "NTamd64"}, kWin7amd64, "Q.NTamd64"},
         DecorationRow{"CaseIgnored", {"Q", "ntAMD64"}, kWin7amd64, "Q.ntAMD64"},
         DecorationRow{"OtherArchitecturesOnly", {"Q", "NTia64", "NTarm64"}, kWin7x86, "Q"},
+        DecorationRow{"Arm64TakesNTarm64", {"Q", "NTx86", "NTarm64"}, kWin11arm64, "Q.NTarm64"},
+        DecorationRow{"Arm64NeverTheBaseName", {"Q", "NTx86", "NTamd64"}, kWin11arm64, nullptr},
+        // ARM64 drivers: only a decoration that names the architecture.
+        DecorationRow{"Arm64DriversBesideAHigherPlainNT",
+                      {"Q", "NT.10.0", "NTarm64"},
+                      kWin11arm64,
+                      "Q.NTarm64",
+                      ArchitectureNamed::kRequired},
+        DecorationRow{"PlainNTHoldsNoArm64Drivers",
+                      {"Q", "NT"},
+                      kWin11arm64,
+                      nullptr,
+                      ArchitectureNamed::kRequired},
         // The version parts: at most the system's, the highest wins.
         DecorationRow{"MajorAbove", {"Q", "NTamd64.10"}, kWin7amd64, nullptr},
         DecorationRow{"MinorAbove", {"Q", "NTamd64.6.2"}, kWin7amd64, nullptr},

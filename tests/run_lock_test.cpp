@@ -19,7 +19,7 @@ TEST(RunLock, ScriptedRunBesideAnotherEndsWith1618AndTouchesNothing) {
       run.machine.FailNext("CreateMutexA", refusal);
     run.Start(kScripted);
     EXPECT_EQ(run.ExitCode(), 1618);
-    std::vector<std::string> expected = {"IsWow64Process", "CreateMutexA"};
+    std::vector<std::string> expected = {"IsWow64Process2", "CreateMutexA"};
     if (refusal == 0) {
       expected.push_back("WaitForSingleObject(mutex)");
       expected.push_back("CloseHandle(mutex)");

@@ -17,13 +17,21 @@ inline constexpr auto RowName = [](const auto& info) { return std::string(info.p
 struct SimRun {
   sim::SimMachine machine;
   headless::Session session;
-  CSetupApp app{machine.platform()};
+  CSetupApp app;
   std::string argumentText;
 
-  SimRun() {
+  // The program that runs: the 32-bit build, or with x64Program the 64-bit
+  // one. The application object takes the machine's facilities as they are
+  // when it is made.
+  explicit SimRun(bool x64Program = false) : app(ProgramOn(machine, x64Program)) {
     machine.MakeDirectory("C:\\pkg");
     machine.SetCurrentDirectory("C:\\pkg");
     g_hLogFile = nullptr;
+  }
+
+  static platform::Platform ProgramOn(sim::SimMachine& m, bool x64Program) {
+    m.x64Program = x64Program;
+    return m.platform();
   }
 
   // Runs start-up with this argument text, as the process would.

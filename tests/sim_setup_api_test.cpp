@@ -423,10 +423,10 @@ TEST(SimSetupApi, VersionOfTheSystem) {
   OSVERSIONINFOEXA ex = {};
   ex.dwOSVersionInfoSize = sizeof ex;
   ASSERT_TRUE(machine.GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&ex)));
-  EXPECT_EQ(ex.dwMajorVersion, 6u);
-  EXPECT_EQ(ex.dwMinorVersion, 1u);
-  EXPECT_EQ(ex.dwBuildNumber, 7601u);
-  EXPECT_STREQ(ex.szCSDVersion, "Service Pack 1");
+  EXPECT_EQ(ex.dwMajorVersion, 10u);
+  EXPECT_EQ(ex.dwMinorVersion, 0u);
+  EXPECT_EQ(ex.dwBuildNumber, 18362u);
+  EXPECT_STREQ(ex.szCSDVersion, "");
   EXPECT_EQ(ex.wProductType, VER_NT_WORKSTATION);
   OSVERSIONINFOA plain = {};
   plain.dwOSVersionInfoSize = sizeof plain;

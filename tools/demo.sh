@@ -32,13 +32,15 @@ stop_wine() {
   WINEPREFIX=$1 timeout 30 wineserver -w 2>/dev/null || true
 }
 
-if [ ! -f "$machine/system.reg" ] || [ packages/sample/machine.reg -nt "$machine/system.reg" ]; then
+if [ ! -f "$machine/system.reg" ] || [ packages/sample/machine.reg -nt "$machine/system.reg" ] ||
+  [ "$0" -nt "$machine/system.reg" ]; then
   echo "Making the demo machine in $machine (once) ..."
   rm -rf "$machine"
   mkdir -p "$root"
   export WINEPREFIX=$PWD/$machine
   timeout 240 "$WINE" wineboot.exe -i >/dev/null 2>&1
   timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  set_windows_version 10
   cp packages/sample/machine.reg "$machine/drive_c/machine.reg"
   timeout 60 "$WINE" reg import 'C:\machine.reg' >/dev/null 2>&1
   cp packages/sample/qvrmon.dll "$machine/drive_c/windows/system32/qvrmon.dll"

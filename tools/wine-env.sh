@@ -58,3 +58,35 @@ skip_without_32bit_code() {
     exit "$SKIPPED"
   fi
 }
+
+# set_windows_version VERSION makes the prefix in WINEPREFIX tell its
+# programs that it is Windows VERSION: 7, 10 or 11. Wine has no setting of
+# its own for Windows 11, which is Windows 10 with a build number of 22000
+# or more; the number goes into both registry views of the CurrentVersion
+# key, since each process reads the view of its own kind. Needs a running
+# or startable prefix; the caller waits for the server to write the
+# registry to disk where that matters (wineserver -w).
+WINDOWS_11_BUILD=22631
+set_windows_version() {
+  case $1 in
+    7) timeout 60 "$WINE" winecfg /v win7 >/dev/null 2>&1 ;;
+    10) timeout 60 "$WINE" winecfg /v win10 >/dev/null 2>&1 ;;
+    11)
+      set_windows_version 10 || return 1
+      if [ "$WINEARCH" = win64 ]; then
+        set_build_number /reg:64 && set_build_number /reg:32
+      else
+        set_build_number
+      fi
+      ;;
+    *) return 1 ;;
+  esac
+}
+
+# set_build_number [VIEW] writes the Windows 11 build number into one view.
+set_build_number() {
+  for value in CurrentBuild CurrentBuildNumber; do
+    timeout 60 "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v "$value" \
+      /d "$WINDOWS_11_BUILD" /f "$@" >/dev/null 2>&1 || return 1
+  done
+}

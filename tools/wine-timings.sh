@@ -118,17 +118,35 @@ plant() {
   fi
 }
 
+# finished: the journal gone, the monitor back, the spooler running.
+finished() {
+  ! timeout 60 "$WINE" reg query 'HKLM\SOFTWARE\QVR\Driver Setup\Pending Update' >/dev/null 2>&1 &&
+    [ -f "$prefix/drive_c/windows/system32/qvrmon.dll" ] &&
+    timeout 60 "$WINE" sc query spooler 2>/dev/null | grep -q RUNNING
+}
+
+# Each figure is the mean of five runs.
 fresh
 cd "$pkg"
-timed "a run with nothing to do, no journal" "$WINE" qvrsetup.exe setup.inf Nothing
-plain=$last_wall
-plant "Monitor removed"
-timed "  killed in the driver update: restore, restart" "$WINE" qvrsetup.exe setup.inf Nothing
-echo "  the recovery adds: $(echo "$last_wall - $plain" | bc) s"
-[ -f "$prefix/drive_c/windows/system32/qvrmon.dll" ] || echo "  (the monitor was not put back)"
-plant "Spooler stopped"
-timed "  killed in the pause: spooler start" "$WINE" qvrsetup.exe setup.inf Nothing
-echo "  the recovery adds: $(echo "$last_wall - $plain" | bc) s"
+mean() { echo "scale=3; ($1) / 5" | bc; }
+total=0
+for i in 1 2 3 4 5; do
+  timed "a run with nothing to do, no journal ($i)" "$WINE" qvrsetup.exe setup.inf Nothing >/dev/null
+  total="$total + $last_wall"
+done
+plain=$(mean "$total")
+echo "a run with nothing to do, no journal: mean wall $plain s"
+for step in "Monitor removed" "Spooler stopped"; do
+  total=0
+  for i in 1 2 3 4 5; do
+    plant "$step"
+    timed "x" "$WINE" qvrsetup.exe setup.inf Nothing >/dev/null
+    total="$total + $last_wall"
+    finished || echo "  (run $i did not finish the journal)"
+  done
+  with=$(mean "$total")
+  echo "  with a journal at \"$step\": mean wall $with s; the recovery adds $(echo "$with - $plain" | bc) s"
+done
 cd - >/dev/null
 
 wineserver -k 2>/dev/null || true

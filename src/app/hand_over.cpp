@@ -1,17 +1,20 @@
 // On 64-bit Windows the 32-bit program hands its run over to the 64-bit one
-// beside it, which alone can update a Plug and Play driver there.
+// beside it, which alone can update a Plug and Play driver there. Not on
+// ARM64 Windows: there the 64-bit program runs emulated as well, and Windows
+// 10 on ARM can't start it at all.
 #include <string>
 
 #include "app/setup_app.h"
 #include "engine/exit_status.h"
 #include "platform/handles.h"
+#include "platform/machine_kind.h"
 
 #define QVR_64BIT_PROGRAM "qvrsetup64.exe"
 
 BOOL CSetupApp::HandOverTo64Bit() {
   platform::IProcesses& processes = *m_platform.processes;
-  BOOL wow64 = FALSE;
-  if (!processes.IsWow64Process(&wow64) || !wow64) return FALSE;
+  platform::MachineKind machine = platform::GetMachineKind(processes, m_platform.x64Program);
+  if (!machine.wow64 || machine.Arm64()) return FALSE;
 
   char self[MAX_PATH] = {};
   DWORD length = processes.GetModuleFileNameA(nullptr, self, MAX_PATH);

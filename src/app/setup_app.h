@@ -18,8 +18,9 @@ class CSetupApp : public CWinApp {
   // The first "*.inf" of the current directory, without its directory, or
   // empty text after the failure has been shown.
   CString FindInfFile();
-  // Under WOW64, runs the 64-bit program from the same folder in this one's
-  // place and takes its exit code. FALSE when there is nothing to hand over.
+  // Under WOW64 on an AMD64 machine, runs the 64-bit program from the same
+  // folder in this one's place and takes its exit code. FALSE when there is
+  // nothing to hand over.
   BOOL HandOverTo64Bit();
   // One run at a time (app/run_lock.cpp). TakeRunLock takes the mutex that
   // `lock` holds into `taken`, false when another run has it;

@@ -78,13 +78,25 @@ std::vector<std::string> ManufacturerFields(platform::ISetupApi& setup, const IN
   return SplitList(list, length);
 }
 
+// The install section that ARM64 Windows takes: the ".NTarm64" variant,
+// else the ".NT" one, else the name itself. A section counts when it is
+// there, even empty.
+std::string Arm64InstallSection(platform::ISetupApi& setup, HINF inf, const std::string& name) {
+  for (const char* extension : {".NTarm64", ".NT"}) {
+    std::string variant = name + extension;
+    if (setup.SetupGetLineCountA(inf, variant.c_str()) >= 0) return variant;
+  }
+  return name;
+}
+
 }  // namespace
 
 // The platform that a decorated Manufacturer line is read for: this build's
-// architecture, and the version the system tells.
+// architecture, or on ARM64 Windows, where both builds run emulated, the
+// machine's; and the version the system tells.
 TargetPlatform CSetupDlg::GetTargetPlatform() {
   TargetPlatform target;
-  target.architecture = m_platform.x64Program ? "amd64" : "x86";
+  target.architecture = m_machine.Arm64() ? "arm64" : m_platform.x64Program ? "amd64" : "x86";
   OSVERSIONINFOEXA version = {};
   version.dwOSVersionInfoSize = sizeof version;
   if (m_platform.version->GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&version))) {
@@ -106,9 +118,16 @@ CSetupDlg::MonitorLookup CSetupDlg::LookUpMonitor(HINF inf, const std::string& i
   platform::ISetupApi& setup = *m_platform.setup;
   char actual[MAX_PATH] = {};
   const char* section = installSection.c_str();
-  if (installSection.size() <= kLongestSectionToDecorate &&
-      setup.SetupDiGetActualSectionToInstallA(inf, section, actual, MAX_PATH, nullptr, nullptr))
+  std::string arm64Section;
+  if (m_machine.Arm64()) {
+    // The emulated process's Setup API would name the x86 or amd64 variant.
+    arm64Section = Arm64InstallSection(setup, inf, installSection);
+    section = arm64Section.c_str();
+  } else if (installSection.size() <= kLongestSectionToDecorate &&
+             setup.SetupDiGetActualSectionToInstallA(inf, section, actual, MAX_PATH, nullptr,
+                                                     nullptr)) {
     section = actual;
+  }
 
   MonitorLookup lookup;
   char dataSection[MAX_PATH] = {};
@@ -148,8 +167,8 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
   }
 
   UINT errorLine = 0;
-  platform::InfHandle inf(setup,
-                          setup.SetupOpenInfFileA(path.c_str(), "Printer", INF_STYLE_WIN4, &errorLine));
+  platform::InfHandle inf(
+      setup, setup.SetupOpenInfFileA(path.c_str(), "Printer", INF_STYLE_WIN4, &errorLine));
   if (!inf.valid()) return fail(infFile, "Error Reading INF!");
 
   // A missing key leaves the version text as it was.
@@ -174,7 +193,12 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
     std::vector<std::string> fields = ManufacturerFields(setup, context);
     if (fields.size() > 1) {
       manufacturer = fields.front().c_str();
-      modelsSection = ChooseModelsSection(fields, GetTargetPlatform());
+      TargetPlatform target = GetTargetPlatform();
+      modelsSection = ChooseModelsSection(fields, target);
+      std::optional<std::string> arm64Models =
+          ChooseModelsSection(fields, target, ArchitectureNamed::kRequired);
+      m_bArm64Models = m_machine.Arm64() && arm64Models &&
+                       setup.SetupGetLineCountA(inf.get(), arm64Models->c_str()) >= 0;
     }
   }
 

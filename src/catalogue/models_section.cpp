@@ -82,7 +82,9 @@ auto Rank(const Decoration& d) {
 }  // namespace
 
 std::optional<std::string> ChooseModelsSection(const std::vector<std::string>& fields,
-                                               const TargetPlatform& platform) {
+                                               const TargetPlatform& platform,
+                                               ArchitectureNamed architecture) {
+  bool named = architecture == ArchitectureNamed::kRequired;
   if (fields.empty()) return std::nullopt;
   const std::string& base = fields.front();
   const std::string* best = nullptr;
@@ -90,6 +92,7 @@ std::optional<std::string> ChooseModelsSection(const std::vector<std::string>& f
   for (std::size_t i = 1; i < fields.size(); ++i) {
     std::optional<Decoration> decoration = Parse(fields[i]);
     if (!decoration || !Qualifies(*decoration, platform)) continue;
+    if (named && decoration->architecture.empty()) continue;
     auto rank = Rank(*decoration);
     if (best == nullptr || rank > bestRank) {
       best = &fields[i];
@@ -97,6 +100,6 @@ std::optional<std::string> ChooseModelsSection(const std::vector<std::string>& f
     }
   }
   if (best != nullptr) return base + "." + *best;
-  if (SameText(platform.architecture, "x86")) return base;
+  if (!named && SameText(platform.architecture, "x86")) return base;
   return std::nullopt;
 }

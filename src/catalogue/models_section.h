@@ -30,5 +30,11 @@ struct TargetPlatform {
 // that gives more of product type and suite mask, then the first. The
 // section is "<base>.<decoration>". With none qualifying, an x86 program
 // reads the undecorated base name and any other has no models section.
-std::optional<std::string> ChooseModelsSection(const std::vector<std::string>& fields,
-                                               const TargetPlatform& platform);
+//
+// With kRequired only decorations that name the architecture count, and
+// nothing is read in their place: the section that holds drivers built for
+// this architecture, if the INF names one.
+enum class ArchitectureNamed { kOptional, kRequired };
+std::optional<std::string> ChooseModelsSection(
+    const std::vector<std::string>& fields, const TargetPlatform& platform,
+    ArchitectureNamed architecture = ArchitectureNamed::kOptional);

@@ -7,8 +7,6 @@
 
 namespace {
 
-const char* const kDriverEnvironment = DriverEnvironment(kX64Program);
-
 // The key of an installed version-3 driver; the environment and then the
 // driver's name go into it.
 constexpr char kDriverKeyFormat[] =
@@ -56,7 +54,8 @@ CString CSetupDlg::GetDriverVersion(LPCSTR printerName) {
 
   char keyPath[1024];
   int length =
-      std::snprintf(keyPath, sizeof(keyPath), kDriverKeyFormat, kDriverEnvironment, printerName);
+      std::snprintf(keyPath, sizeof(keyPath), kDriverKeyFormat,
+                    DriverEnvironment(m_platform.x64Program, m_machine.Arm64()), printerName);
   if (length < 0 || static_cast<size_t>(length) >= sizeof(keyPath)) return version;
 
   platform::IRegistry& registry = *m_platform.registry;

@@ -11,6 +11,14 @@ void CSetupDlg::OnInstall() {
 }
 
 bool CSetupDlg::CopyInfToStore() {
+  // ARM64 Windows installs only drivers built for it; an INF without them
+  // would lie in the store unused.
+  if (m_machine.Arm64() && !m_bArm64Models) {
+    Report("The package has no drivers for ARM64 Windows!",
+           "The package has no drivers for ARM64 Windows!\n");
+    m_stcStateIcon.SetIcon(m_hIconError);
+    return false;
+  }
   if (!m_paths.HasFolder()) {
     Report("Can't get current directory!", "Can't get current directory!");
     m_stcStateIcon.SetIcon(m_hIconError);

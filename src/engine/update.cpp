@@ -53,8 +53,8 @@ struct CSetupDlg::UpdateRun {
 void CSetupDlg::OnUpdate() {
   UpdateRun run;
   UpdateData(TRUE);
-  if (RefuseUnderWow64() && FindPackagePaths() && ResolveHardwareId(run) && ResolveMonitor(run) &&
-      RecordPendingUpdate(run)) {
+  if (RefuseUnderEmulation() && FindPackagePaths() && ResolveHardwareId(run) &&
+      ResolveMonitor(run) && RecordPendingUpdate(run)) {
     SwapMonitorOut(run);
     StartSideTool();
     // A failed update must not leave the printer without its monitor.
@@ -69,13 +69,19 @@ void CSetupDlg::OnUpdate() {
   UpdateData(FALSE);
 }
 
-bool CSetupDlg::RefuseUnderWow64() {
-  // A 32-bit process on 64-bit Windows sees a redirected system32 and cannot
-  // update a Plug and Play driver: refuse before touching anything.
-  BOOL wow64 = FALSE;
-  if (!m_platform.processes->IsWow64Process(&wow64) || !wow64) return true;
-  Report("The 32-bit setup can't update drivers on 64-bit Windows!",
-         "The 32-bit setup can't update drivers on 64-bit Windows!\n");
+bool CSetupDlg::RefuseUnderEmulation() {
+  // An emulated process cannot update a Plug and Play driver: on ARM64
+  // Windows neither build can, and a 32-bit process on 64-bit Windows sees a
+  // redirected system32 besides. Refuse before touching anything.
+  if (m_machine.Arm64()) {
+    Report("The setup can't update drivers on ARM64 Windows!",
+           "The setup can't update drivers on ARM64 Windows!\n");
+  } else if (m_machine.wow64) {
+    Report("The 32-bit setup can't update drivers on 64-bit Windows!",
+           "The 32-bit setup can't update drivers on 64-bit Windows!\n");
+  } else {
+    return true;
+  }
   m_stcStateIcon.SetIcon(m_hIconError);
   return false;
 }

@@ -163,6 +163,9 @@ class IProcesses {
   virtual int GetErrno() = 0;
   // IsWow64Process for the current process.
   virtual BOOL IsWow64Process(BOOL* wow64) = 0;
+  // IsWow64Process2 for the current process. Systems before Windows 10
+  // version 1709 lack it: there it fails with ERROR_PROC_NOT_FOUND.
+  virtual BOOL IsWow64Process2(USHORT* pProcessMachine, USHORT* pNativeMachine) = 0;
   virtual DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) = 0;
   virtual DWORD GetFileAttributesA(LPCSTR lpFileName) = 0;
   virtual BOOL GetBinaryTypeA(LPCSTR lpApplicationName, LPDWORD lpBinaryType) = 0;

@@ -64,6 +64,7 @@ BOOL CSetupDlg::OnInitDialog() {
   m_hIconError = AfxGetApp()->LoadIcon(IDI_STATE_ERROR);
 
   m_paths = PackagePaths::Read(*m_platform.files, *m_platform.error, m_strInfFile.str());
+  m_machine = platform::GetMachineKind(*m_platform.processes, m_platform.x64Program);
 
   if (!ListInstalledPrinters(&m_lbInstalled)) {
     m_lbInstalled.AddString("No Printer available!");

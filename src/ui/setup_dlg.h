@@ -8,6 +8,7 @@
 #include "engine/package_paths.h"
 #include "framework/afx.h"
 #include "platform/handles.h"
+#include "platform/machine_kind.h"
 #include "platform/platform.h"
 #include "resource.h"
 
@@ -45,6 +46,11 @@ class CSetupDlg : public CDialog {
   DWORD m_dwExitCode = 0;
   // The package's paths, read when the dialog opens.
   PackagePaths m_paths;
+  // The machine the program runs on, asked when the dialog opens.
+  platform::MachineKind m_machine;
+  // The INF has a models section for ARM64 Windows, which names that
+  // architecture (only looked for on ARM64 Windows).
+  BOOL m_bArm64Models = FALSE;
 
   // An Update that an earlier run left unfinished, finished from its journal
   // before anything else is read (engine/interrupted_update.cpp). Its log
@@ -126,7 +132,7 @@ class CSetupDlg : public CDialog {
   // The steps of OnUpdate (engine/update.cpp). A step that returns false
   // has reported why, and the run goes no further.
   struct UpdateRun;
-  bool RefuseUnderWow64();
+  bool RefuseUnderEmulation();
   bool FindPackagePaths();
   bool ResolveHardwareId(UpdateRun& run);
   bool ResolveMonitor(UpdateRun& run);

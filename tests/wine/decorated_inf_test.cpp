@@ -1,11 +1,15 @@
 // End-to-end tests: the real qvrsetup.exe reads a package INF of the shape
 // that packages for both kinds of Windows have. Its Manufacturer line names
-// a models section for x86 and one for amd64, which list different models,
-// and the install sections are decorated in turn. Each build lists its own
-// platform's models with their monitors, and updates the model from them.
+// models sections for x86 and for amd64, each for Windows 10, for Windows
+// 11 (build 22000 on) and for older systems, which list different models;
+// the install sections are decorated in turn. Each build lists its own
+// platform's models for the Windows it runs on, with their monitors, and
+// updates the model from them.
 //
 // Environment and machine as for e2e_test.cpp: QVR_EXE and QVR_WORKDIR, and
 // for the update the printers of data/printers.reg and the running spooler.
+// QVR_WINDOWS names the Windows that the machine was made to be (7, 10 or
+// 11); without it the cases take the system's own.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -34,7 +38,7 @@ constexpr char kDecoratedInf[] =
     "DriverVer=07/01/2025,2.0.0.1\r\n"
     "\r\n"
     "[Manufacturer]\r\n"
-    "%QVR%=QVR,NTx86,NTamd64\r\n"
+    "%QVR%=QVR,NTx86,NTamd64,NTx86.10.0,NTamd64.10.0,NTx86.10.0...22000,NTamd64.10.0...22000\r\n"
     "\r\n"
     "[QVR]\r\n"
     "\"QVR 9000\" = QVR9000, LPTENUM\\QVR9000, QVR 9000\r\n"
@@ -42,17 +46,33 @@ constexpr char kDecoratedInf[] =
     "[QVR.NTx86]\r\n"
     "\"QVR 3417\" = QVR3417, LPTENUM\\Kalbrix_ABQVR34170B7C, QVR 3417\r\n"
     "\"QVR 5474\" = QVR5474, LPTENUM\\Kalbrix_ABQVR5474E85A, QVR 5474\r\n"
+    "[QVR.NTx86.10.0]\r\n"
+    "\"QVR 3417\" = QVR3417, LPTENUM\\Kalbrix_ABQVR34170B7C, QVR 3417\r\n"
+    "\"QVR 5486\" = QVR5486, LPTENUM\\Kalbrix_ABQVR54867C3B, QVR 5486\r\n"
+    "[QVR.NTx86.10.0...22000]\r\n"
+    "\"QVR 3417\" = QVR3417, LPTENUM\\Kalbrix_ABQVR34170B7C, QVR 3417\r\n"
+    "\"QVR 5495\" = QVR5495, LPTENUM\\Kalbrix_ABQVR54953F94, QVR 5495\r\n"
     "\r\n"
     "[QVR.NTamd64]\r\n"
     "\"QVR 3417\" = QVR3417, LPTENUM\\Kalbrix_ABQVR34170B7C, QVR 3417\r\n"
     "\"QVR 6491\" = QVR6491, LPTENUM\\KALBRIX_ABQVR6491B06D, QVR 6491\r\n"
+    "[QVR.NTamd64.10.0]\r\n"
+    "\"QVR 3417\" = QVR3417, LPTENUM\\Kalbrix_ABQVR34170B7C, QVR 3417\r\n"
+    "\"QVR 4437\" = QVR4437, LPTENUM\\Kalbrix_AB_QVR_4437C4D8, QVR 4437\r\n"
+    "[QVR.NTamd64.10.0...22000]\r\n"
+    "\"QVR 3417\" = QVR3417, LPTENUM\\Kalbrix_ABQVR34170B7C, QVR 3417\r\n"
+    "\"QVR 3426\" = QVR3426, LPTENUM\\Kalbrix_ABQVR3426A3F1, QVR 3426\r\n"
     "\r\n"
     "[QVR9000]\r\nLanguageMonitor=\"QVR Monitor,qvrmon9000.dll\"\r\n"
     "[QVR3417]\r\nDataSection=QVR3417_OLD\r\n"
     "[QVR3417.NTx86]\r\nLanguageMonitor=\"QVR Monitor,qvrmon.dll\"\r\n"
     "[QVR3417.NTamd64]\r\nDataSection=QVR3417_DATA64\r\n"
     "[QVR5474.NTx86]\r\nDataSection=QVR5474_DATA\r\n"
+    "[QVR5486.NTx86]\r\nLanguageMonitor=\"QVR Monitor,qvrmon5486.dll\"\r\n"
+    "[QVR5495.NT]\r\nLanguageMonitor=\"QVR Monitor,qvrmon5495.dll\"\r\n"
     "[QVR6491.NTamd64]\r\nLanguageMonitor=\"QVR Monitor,qvrmon6491x64.dll\"\r\n"
+    "[QVR4437.NTamd64]\r\nLanguageMonitor=\"QVR Monitor,qvrmon4437x64.dll\"\r\n"
+    "[QVR3426]\r\nLanguageMonitor=\"QVR Monitor,qvrmon3426.dll\"\r\n"
     "[QVR3417_OLD]\r\nLanguageMonitor=\"QVR Monitor,qvrmonold.dll\"\r\n"
     "[QVR3417_DATA64]\r\nLanguageMonitor=\"QVR Monitor,qvrmon64.dll\"\r\n"
     "[QVR5474_DATA]\r\nLanguageMonitor=\"QVR Monitor,qvrmon5474.dll\"\r\n"
@@ -60,16 +80,54 @@ constexpr char kDecoratedInf[] =
     "[Strings]\r\n"
     "QVR=\"QVR\"\r\n";
 
-// What this build lists, and the monitor of the QVR 3417 that it updates.
+// The monitor of the QVR 3417 that this build updates, and the other model
+// that it lists beside it, with that model's monitor, on each Windows.
 #if defined(_WIN64)
-const std::vector<std::string> kModels = {"QVR 3417", "QVR 6491"};
-const std::vector<std::string> kMonitors = {"qvrmon64.dll", "qvrmon6491x64.dll"};
 constexpr char kMonitor[] = "qvrmon64.dll";
+struct OtherModel {
+  const char* model;
+  const char* monitor;
+} const kOtherModel[] = {
+    {"QVR 6491", "qvrmon6491x64.dll"},  // Windows 7
+    {"QVR 4437", "qvrmon4437x64.dll"},  // Windows 10
+    {"QVR 3426", "qvrmon3426.dll"},     // Windows 11
+};
 #else
-const std::vector<std::string> kModels = {"QVR 3417", "QVR 5474"};
-const std::vector<std::string> kMonitors = {"qvrmon.dll", "qvrmon5474.dll"};
 constexpr char kMonitor[] = "qvrmon.dll";
+struct OtherModel {
+  const char* model;
+  const char* monitor;
+} const kOtherModel[] = {
+    {"QVR 5474", "qvrmon5474.dll"},
+    {"QVR 5486", "qvrmon5486.dll"},
+    {"QVR 5495", "qvrmon5495.dll"},
+};
 #endif
+
+// The Windows that the system is, as RtlGetVersion tells it to every
+// program whatever its manifest: 7, 10, 11, or 0 for another.
+int SystemRelease() {
+  using Fn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  auto fn = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
+  OSVERSIONINFOW version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (fn == nullptr || fn(&version) != 0) return 0;
+  if (version.dwMajorVersion == 6 && version.dwMinorVersion == 1) return 7;
+  if (version.dwMajorVersion == 10) return version.dwBuildNumber >= 22000 ? 11 : 10;
+  return 0;
+}
+
+// The Windows the machine was made to be, else the system's own.
+int ExpectedRelease() {
+  const char* named = std::getenv("QVR_WINDOWS");
+  return named != nullptr ? std::atoi(named) : SystemRelease();
+}
+
+const OtherModel& OtherModelHere() {
+  int release = ExpectedRelease();
+  return kOtherModel[release == 11 ? 2 : release == 10 ? 1 : 0];
+}
 
 constexpr char kInstalledMonitorContent[] = "the language monitor installed in system32";
 
@@ -129,14 +187,20 @@ class DecoratedPackage : public ::testing::Test {
 };
 
 TEST_F(DecoratedPackage, DecoratedInfListsThisBuildsModels) {
+  // A machine made to be one Windows that tells its programs another would
+  // test the wrong sections.
+  ASSERT_EQ(SystemRelease(), ExpectedRelease()) << "the Windows the machine tells";
   ASSERT_NO_FATAL_FAILURE(Start("setup.inf"));
   HWND dialog = e2e::WaitForWindow(m_child, "QVR Driver Setup");
   ASSERT_NE(dialog, nullptr) << e2e::DescribeWindows(m_child.Id());
 
   EXPECT_EQ(e2e::ControlText(dialog, IDC_GRP_INSTALLATION), "QVR Driver Installation");
   EXPECT_EQ(e2e::ControlText(dialog, IDC_DRIVERVER), "07/01/2025,2.0.0.1");
-  EXPECT_EQ(e2e::ListItems(dialog, IDC_MODELS), kModels);
-  EXPECT_EQ(e2e::ListItems(dialog, IDC_MONITORS), kMonitors);
+  const OtherModel& other = OtherModelHere();
+  EXPECT_EQ(e2e::ListItems(dialog, IDC_MODELS),
+            (std::vector<std::string>{"QVR 3417", other.model}));
+  EXPECT_EQ(e2e::ListItems(dialog, IDC_MONITORS),
+            (std::vector<std::string>{kMonitor, other.monitor}));
 
   ASSERT_TRUE(e2e::PressButton(dialog, IDOK));
   DWORD exitCode = 1;

@@ -3,8 +3,8 @@
 #
 #   wine_prefix.sh prepare ROOT
 #       Makes the template prefix ROOT/template: of the kind in WINEARCH
-#       (win32 unless set), no Mono or Gecko, Wine's null graphics driver
-#       (no X server needed).
+#       (win32 unless set), Windows 10, no Mono or Gecko, Wine's null
+#       graphics driver (no X server needed).
 #   wine_prefix.sh run ROOT CASE QVRSETUP_EXE QVR_E2E_EXE [OPTION]...
 #       Copies the template to a fresh prefix, puts both programs into
 #       C:\qvr, and runs case CASE of qvr_e2e.exe with its scratch folder
@@ -26,6 +26,9 @@
 #         --then CASE2     when CASE passes, ends every process of the prefix
 #                          (wineserver -k, as a machine that restarts) and
 #                          runs CASE2 on what they left
+#         --windows VERSION
+#                          makes the machine Windows 7 or 11 instead of 10
+#       The case finds the Windows it runs on named in QVR_WINDOWS.
 set -eu
 
 unset DISPLAY WAYLAND_DISPLAY || true
@@ -75,6 +78,7 @@ prepare() {
   timeout "$BOOT_TIMEOUT" "$WINE" wineboot.exe -i >/dev/null 2>&1 || die "wineboot -i failed in $template"
   timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
     die "could not select the null graphics driver"
+  set_windows_version 10 || die "could not make $template Windows 10"
   # The server writes the registry to disk when it ends; the copies must
   # start from the finished files.
   timeout 60 wineserver -w || die "the template's wineserver did not end"
@@ -114,8 +118,14 @@ run() {
   symlinks=
   case_overrides=
   then_case=
+  windows=10
   while [ $# -gt 0 ]; do
     case $1 in
+      --windows)
+        [ $# -ge 2 ] || die "$1 needs a version"
+        case $2 in 7 | 10 | 11) windows=$2 ;; *) die "$1 $2: not 7, 10 or 11" ;; esac
+        shift 2
+        ;;
       --symlink)
         [ $# -ge 3 ] || die "$1 needs a link and a target"
         symlinks="$symlinks$2|$3
@@ -160,6 +170,7 @@ run() {
   template=$root/template
   [ -f "$template/system.reg" ] || die "no template prefix in $root (run prepare first)"
   prefix=$root/run-$case_name
+  [ "$windows" = 10 ] || prefix=$prefix.win$windows
   export WINEPREFIX="$prefix"
 
   t0=$(now_ms)
@@ -210,6 +221,9 @@ LIST
   done <<LIST
 $registry_files
 LIST
+  if [ "$windows" != 10 ]; then
+    set_windows_version "$windows" || die "could not make $prefix Windows $windows"
+  fi
   if [ "$start_spooler" = yes ]; then
     start_spooler || die "net start spooler failed in $prefix"
   fi
@@ -225,14 +239,14 @@ LIST
   overrides=$WINEDLLOVERRIDES
   [ -z "$case_overrides" ] || overrides="$overrides;$case_overrides"
   status=0
-  WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
+  WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' QVR_WINDOWS=$windows \
     timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name:*/$case_name" \
     --gtest_color=no || status=$?
   if [ "$status" -eq 0 ] && [ -n "$then_case" ]; then
     # The machine restarts: every process of the prefix ends at once, and
     # the next case finds what they left.
     stop_server
-    WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
+    WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' QVR_WINDOWS=$windows \
       timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$then_case" \
       --gtest_color=no || status=$?
   fi

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The programs on 64-bit Windows, under Wine in a private WINEARCH=win64
+# The programs on 64-bit Windows 10, under Wine in a private WINEARCH=win64
 # prefix: the 64-bit program runs the unattended update itself; the 32-bit
 # program beside it hands over and ends the same; the 32-bit program alone
 # refuses Update and leaves the monitor in place.
@@ -36,12 +36,15 @@ stop_wine() {
 }
 
 template=$root/template
-if [ ! -f "$template/system.reg" ]; then
+# Made again when this script has changed since, so that the machine is
+# what the script says.
+if [ ! -f "$template/system.reg" ] || [ "$0" -nt "$template/system.reg" ]; then
   rm -rf "$template"
   mkdir -p "$root"
   export WINEPREFIX=$template
   timeout 300 "$WINE" wineboot.exe -i >/dev/null 2>&1
   timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  set_windows_version 10
   cp "$here/machine.reg" "$template/drive_c/machine.reg"
   timeout 60 "$WINE" reg import 'C:\machine.reg' >/dev/null 2>&1
   timeout 60 wineserver -w

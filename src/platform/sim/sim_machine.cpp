@@ -640,9 +640,33 @@ BOOL SimMachine::CloseProcessHandle(HANDLE hObject) {
   return TRUE;
 }
 
+bool SimMachine::RunsUnderWow64() const {
+  if (nativeMachine == 0) return wow64 != FALSE;
+  return !x64Program && nativeMachine != IMAGE_FILE_MACHINE_I386;
+}
+
+USHORT SimMachine::NativeMachine() const {
+  if (nativeMachine != 0) return nativeMachine;
+  return wow64 || x64Program ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+}
+
 BOOL SimMachine::IsWow64Process(BOOL* wow64Out) {
   if (Enter("IsWow64Process")) return FALSE;
-  *wow64Out = wow64;
+  *wow64Out = RunsUnderWow64() ? TRUE : FALSE;
+  return TRUE;
+}
+
+// The 64-bit program emulated on ARM64 is no WOW64 process: it gets
+// IMAGE_FILE_MACHINE_UNKNOWN, as a native one does.
+BOOL SimMachine::IsWow64Process2(USHORT* pProcessMachine, USHORT* pNativeMachine) {
+  if (!hasIsWow64Process2) {
+    calls.emplace_back("IsWow64Process2");
+    m_lastError = ERROR_PROC_NOT_FOUND;
+    return FALSE;
+  }
+  if (Enter("IsWow64Process2")) return FALSE;
+  *pProcessMachine = RunsUnderWow64() ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_UNKNOWN;
+  *pNativeMachine = NativeMachine();
   return TRUE;
 }
 

@@ -97,8 +97,15 @@ class SimMachine : public platform::IFiles,
     std::string program;
     std::vector<std::string> argv;
   };
-  std::vector<Started> started;                      // processes started
-  BOOL wow64 = FALSE;                                // a 32-bit process on 64-bit Windows
+  std::vector<Started> started;  // processes started
+  BOOL wow64 = FALSE;            // a 32-bit process on 64-bit Windows
+  // The machine's own architecture (IMAGE_FILE_MACHINE_*). Left at 0 it
+  // follows from `wow64` and `x64Program`: AMD64 for either, else I386. Set,
+  // it decides WOW64 itself: the 32-bit program runs under WOW64 wherever
+  // the machine is not an I386 one.
+  USHORT nativeMachine = 0;
+  // A system before Windows 10 version 1709 has no IsWow64Process2.
+  bool hasIsWow64Process2 = true;
   std::string modulePath = "C:\\pkg\\qvrsetup.exe";  // the running program
   // Processes created and waited for: their command lines, and the exit
   // code that each program ends with.
@@ -114,12 +121,13 @@ class SimMachine : public platform::IFiles,
   // The program runs as its 64-bit build: the Setup API picks the amd64
   // sections for it.
   bool x64Program = false;
-  // What GetVersionExA tells: Wine's own answer by default (Windows 7 SP1,
-  // a workstation).
+  // What GetVersionExA tells: by default Wine's answer in a prefix set to
+  // Windows 10, to a program whose manifest names Windows 10 (a workstation,
+  // no service pack, no suite).
   struct Version {
-    DWORD major = 6, minor = 1, build = 7601;
-    std::string servicePack = "Service Pack 1";
-    WORD servicePackMajor = 1, servicePackMinor = 0;
+    DWORD major = 10, minor = 0, build = 18362;
+    std::string servicePack = "";
+    WORD servicePackMajor = 0, servicePackMinor = 0;
     WORD suiteMask = 0;
     BYTE productType = VER_NT_WORKSTATION;
   } systemVersion;
@@ -169,6 +177,7 @@ class SimMachine : public platform::IFiles,
   std::intptr_t SpawnV(int mode, const char* cmdName, const char* const* argv) override;
   int GetErrno() override { return m_errno; }
   BOOL IsWow64Process(BOOL* wow64Out) override;
+  BOOL IsWow64Process2(USHORT* pProcessMachine, USHORT* pNativeMachine) override;
   DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) override;
   DWORD GetFileAttributesA(LPCSTR lpFileName) override;
   BOOL GetBinaryTypeA(LPCSTR lpApplicationName, LPDWORD lpBinaryType) override;
@@ -198,6 +207,8 @@ class SimMachine : public platform::IFiles,
   };
 
   HANDLE NewHandle(OpenHandle h);
+  bool RunsUnderWow64() const;
+  USHORT NativeMachine() const;
   OpenHandle* Lookup(HANDLE h, Kind kind);
   std::string Absolute(const std::string& path) const;
 

@@ -192,6 +192,14 @@ class Win32Machine final : public IFiles,
     }
     return fn(::GetCurrentProcess(), wow64);
   }
+  BOOL IsWow64Process2(USHORT* processMachine, USHORT* nativeMachine) override {
+    // Looked up at run time: it came with Windows 10 version 1709.
+    using Fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "IsWow64Process2")));
+    if (fn == nullptr) return FALSE;  // GetProcAddress left ERROR_PROC_NOT_FOUND
+    return fn(::GetCurrentProcess(), processMachine, nativeMachine);
+  }
 
   DWORD GetModuleFileNameA(HMODULE module, LPSTR name, DWORD size) override {
     return ::GetModuleFileNameA(module, name, size);
