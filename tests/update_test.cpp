@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/update_journal.h"
 #include "engine_run.h"
 
 namespace {
@@ -73,8 +74,9 @@ struct EarlyStop {
   const char* name;
   const char* model;
   const char* monitor;
-  const char* log;  // the whole log
-  UINT icon;        // 0: the icon stays as it was
+  const char* log;                    // the whole log
+  UINT icon;                          // 0: the icon stays as it was
+  const char* failingCall = nullptr;  // fails with ERROR_ACCESS_DENIED
   friend void PrintTo(const EarlyStop& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -83,8 +85,10 @@ class UpdateStopsEarly : public ::testing::TestWithParam<EarlyStop> {};
 TEST_P(UpdateStopsEarly, BeforeTheSpoolerIsTouched) {
   const EarlyStop& c = GetParam();
   EngineRun run;
+  if (c.failingCall != nullptr) run.machine.FailNext(c.failingCall, ERROR_ACCESS_DENIED);
   run.Update(c.model, c.monitor);
   EXPECT_EQ(run.Log(), c.log);
+  EXPECT_FALSE(run.machine.registry.HasKey(QVR_JOURNAL_KEY));
   if (c.icon == 0) {
     EXPECT_TRUE(run.IconUnchanged());
   } else {
@@ -123,7 +127,14 @@ INSTANTIATE_TEST_SUITE_P(
                       EarlyStop{"MonitorNameDotDot", "QVR 3417", "..",
                                 "C:\\pkg\nC:\\pkg\\setup.inf\nKalbrix_ABQVR34170B7C\n"
                                 "Can't get Monitor resource text!\n",
-                                IDI_STATE_ERROR}),
+                                IDI_STATE_ERROR},
+                      // Nothing breaks the machine before the Update is recorded.
+                      EarlyStop{
+                          "JournalNotWritten", "QVR 3417", "qvrmon.dll",
+                          "C:\\pkg\nC:\\pkg\\setup.inf\nKalbrix_ABQVR34170B7C\nqvrmon.dll\n"
+                          "C:\\pkg\\qvrmon.dll\nC:\\pkg\\bak\nC:\\windows\\system32\\qvrmon.dll\n"
+                          "Access is denied.\r\nCan't record the pending Update!\n",
+                          IDI_STATE_ERROR, "RegSetValueExA"}),
     RowName);
 
 TEST(Update, NoModelGroupDigitStopsBeforeTheStatusLineChanges) {
@@ -159,17 +170,32 @@ TEST(Update, BackupFolderThatCannotBeMadeKeepsTheMonitorInstalled) {
   EXPECT_TRUE(run.machine.sleeps.empty());
 }
 
+// Neither a failed backup nor a journal that can't name the backup lets the
+// monitor go.
 TEST(Update, FailedCopyKeepsTheMonitorInstalled) {
-  EngineRun run;
-  run.machine.FailNext("CopyFileA", 112);  // ERROR_DISK_FULL
-  run.machine.messageTexts[112] = "There is not enough space on the disk.\r\n";
-  run.Update();
-  EXPECT_NE(run.Log().find("Copy Language Monitor to Backup Directory\n"
-                           "There is not enough space on the disk.\r\n"
-                           "Language Monitor not deleted: no backup\nStart Spooler\n"),
-            std::string::npos);
-  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
-  EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
+  for (bool journal : {false, true}) {
+    SCOPED_TRACE(journal ? "the journal's step not written" : "the copy fails");
+    EngineRun run;
+    if (journal) {
+      run.machine.PassNext("RegSetValueExA", 4);  // the journal itself
+      run.machine.FailNext("RegSetValueExA", ERROR_ACCESS_DENIED);
+    } else {
+      run.machine.FailNext("CopyFileA", 112);  // ERROR_DISK_FULL
+      run.machine.messageTexts[112] = "There is not enough space on the disk.\r\n";
+    }
+    run.Update();
+    EXPECT_NE(run.Log().find(journal ? "Copy Language Monitor to Backup Directory\n"
+                                       "Access is denied.\r\n"
+                                       "Language Monitor not deleted: not recorded\nStart Spooler\n"
+                                     : "Copy Language Monitor to Backup Directory\n"
+                                       "There is not enough space on the disk.\r\n"
+                                       "Language Monitor not deleted: no backup\nStart Spooler\n"),
+              std::string::npos)
+        << run.Log();
+    EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
+    EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_FALSE(run.machine.registry.HasKey(QVR_JOURNAL_KEY));
+  }
 }
 
 TEST(Update, MonitorMissingInSystem32IsReportedAndTheRunGoesOn) {

@@ -47,7 +47,6 @@ struct CSetupDlg::UpdateRun {
   bool monitorDeleted = false;     // this run took the installed monitor away
   bool spoolerInDoubt = false;     // a stop or start failed: it may be left stopped
   bool lineOpen = false;           // the log's last text has no line feed
-  bool journaled = false;          // the pending Update is in the journal
 };
 
 void CSetupDlg::OnUpdate() {
@@ -153,10 +152,8 @@ bool CSetupDlg::RecordPendingUpdate(UpdateRun& run) {
   // is finished by the next one.
   UpdateJournal journal(*m_platform.registry, *m_platform.error);
   if (journal.Record({run.monitor, run.installedMonitor, m_paths.BackupFile(run.monitor),
-                      UpdateStep::SpoolerStopped})) {
-    run.journaled = true;
+                      UpdateStep::SpoolerStopped}))
     return true;
-  }
   {
     platform::KeepLastError keep(*m_platform.error);
     journal.Remove();
