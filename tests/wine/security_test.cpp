@@ -143,6 +143,13 @@ TEST_F(PlantedDlls, PlantedDllLeavesItsMarkerWhenLoaded) {
   EXPECT_EQ(Loaded(), std::vector<std::string>{"devobj.dll"});
 }
 
+// `log` with each wait's progress line once, however long the wait took.
+std::string WithoutRepeatedProgress(std::string log) {
+  for (const std::string line : {"SPOOLER SERVICE not yet STOPPED\n", "SERVICE not yet STARTED\n"})
+    for (size_t at; (at = log.find(line + line)) != std::string::npos;) log.erase(at, line.size());
+  return log;
+}
+
 // The run ends as the same run ends without the planted DLLs.
 TEST_F(PlantedDlls, PlantedDllsNotLoadedByUnattendedUpdate) {
   ASSERT_NO_FATAL_FAILURE(PrepareUpdate());
@@ -156,7 +163,7 @@ TEST_F(PlantedDlls, PlantedDllsNotLoadedByUnattendedUpdate) {
   ASSERT_NO_FATAL_FAILURE(PrepareUpdate());
   e2e::ChildProcess second;
   EXPECT_EQ(RunToEnd("setup.inf \"QVR 3417\" SILENT", "", &second), exitCode);
-  EXPECT_EQ(Log(), log);
+  EXPECT_EQ(WithoutRepeatedProgress(Log()), WithoutRepeatedProgress(log));
 }
 
 TEST_F(PlantedDlls, PlantedDllsNotLoadedByUnattendedInstall) {
