@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -61,6 +62,7 @@ TEST_P(KilledUpdate, NextRunFinishesItFromEveryKillPoint) {
     calls = whole.machine.calls.size();
   }
   ASSERT_GT(calls, 40u);
+  std::printf("%s: %zu kill points\n", c.name, calls);
   bool sameCommand = std::string(c.next) == kScripted;
   for (size_t n = 1; n <= calls; ++n) {
     ScriptedRun run;
