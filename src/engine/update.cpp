@@ -48,6 +48,8 @@ struct CSetupDlg::UpdateRun {
   bool spoolerInDoubt = false;     // a stop or start failed: it may be left stopped
   bool lineOpen = false;           // the log's last text has no line feed
   bool journaled = false;          // the pending Update is in the journal
+  std::string outcome;             // the driver update's, or the report that ended the run
+  std::string restored = "not needed";
 };
 
 void CSetupDlg::OnUpdate() {
@@ -58,12 +60,16 @@ void CSetupDlg::OnUpdate() {
     SwapMonitorOut(run);
     StartSideTool();
     // A failed update must not leave the printer without its monitor.
-    if (!UpdateDriver(run) && run.monitorDeleted) RestoreMonitor(run);
+    bool updated = UpdateDriver(run);
+    if (!updated && run.monitorDeleted) RestoreMonitor(run);
     if (run.spoolerInDoubt) StartStoppedSpooler(run);
     // The run ends by itself: nothing is left for the next one to finish.
     UpdateJournal(*m_platform.registry, *m_platform.error).Remove();
+  } else {
+    run.outcome = m_strLastReport;
   }
   if (m_bUnattended) m_dwExitCode = run.exitStatus;
+  LeaveRunEvent(FactsOfRun("Update", run.exitStatus, run.outcome, run.restored));
   m_btnInstall.EnableWindow(FALSE);
   m_btnUpdate.EnableWindow(FALSE);
   UpdateData(FALSE);
@@ -243,7 +249,11 @@ bool CSetupDlg::UpdateDriver(UpdateRun& run) {
     m_stcStateIcon.SetIcon(m_hIconDone);
     LogText(m_strStatus);
     run.lineOpen = !restart;
-    if (restart) LogText("\nA restart is required to complete the driver update.\n");
+    run.outcome = m_strStatus.str();
+    if (restart) {
+      LogText("\nA restart is required to complete the driver update.\n");
+      run.outcome += "\nA restart is required to complete the driver update.";
+    }
     run.exitStatus = restart ? kExitRestartNeeded : kExitDone;
     UpdateData(FALSE);
     return true;
@@ -272,10 +282,12 @@ bool CSetupDlg::UpdateDriver(UpdateRun& run) {
       break;
     default:
       ShowLastError();
+      run.outcome = m_strLastReport;
       UpdateData(FALSE);
       return false;
   }
   Report(outcome, outcome);
+  run.outcome = outcome;
   run.lineOpen = true;
   m_stcStateIcon.SetIcon(icon);
   UpdateData(FALSE);
@@ -309,6 +321,11 @@ CSetupDlg::Restored CSetupDlg::CopyBackupBack(const std::string& backupFile,
   return Restored::No;
 }
 
+LPCSTR CSetupDlg::RestoredText(Restored restored) {
+  if (restored == Restored::Yes) return "yes";
+  return restored == Restored::InPlace ? "already in place" : "no";
+}
+
 void CSetupDlg::ReportRestored(Restored restored) {
   if (restored == Restored::Yes)
     Report("Language Monitor restored", "Language Monitor restored\n");
@@ -337,6 +354,7 @@ void CSetupDlg::RestoreMonitor(UpdateRun& run) {
     }
   }
   ReportRestored(restored);
+  run.restored = RestoredText(restored);
 }
 
 void CSetupDlg::StartStoppedSpooler(UpdateRun& run) {
