@@ -103,7 +103,7 @@ RunFacts CSetupDlg::FactsOfRun(LPCSTR procedure, DWORD exitStatus, const std::st
                                const std::string& restored) {
   RunFacts facts;
   facts.procedure = procedure;
-  facts.unattended = m_bUnattended != FALSE;
+  facts.unattended = !m_strNamedPrinter.IsEmpty();
   facts.printer = m_strNamedPrinter.str();
   facts.inf = m_strInfFile.str();
   int model = m_lbModels.GetCurSel();

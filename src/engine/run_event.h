@@ -24,8 +24,8 @@ enum RunEventId : DWORD {
 
 // What a run did, as its event tells it.
 struct RunFacts {
-  std::string procedure;  // "Update", "Install" or "Finish Interrupted Update"
-  bool unattended = false;
+  std::string procedure;     // "Update", "Install" or "Finish Interrupted Update"
+  bool unattended = false;   // started with a printer name
   std::string printer, inf;  // as the command line gave them
   std::string model, driverVer;
   DWORD exitStatus = 1;  // what the run ends with, or would when scripted
