@@ -56,7 +56,6 @@ RunEvent DescribeRun(const RunFacts& facts) {
   LPCSTR result = "failed";
   if (facts.exitStatus == 0 && recovery) {
     event = {EVENTLOG_WARNING_TYPE, kEventRecovered, {}};
-    result = "finished";
   } else if (facts.exitStatus == 0) {
     event = {EVENTLOG_INFORMATION_TYPE, kEventDone, {}};
     result = "completed";
@@ -77,7 +76,10 @@ RunEvent DescribeRun(const RunFacts& facts) {
       {"Monitor restored", facts.restored},
       {"Log", facts.log.empty() ? "none" : facts.log},
   };
-  std::string text = "QVR Driver Setup: " + facts.procedure + " " + result + ".\r\n";
+  // A recovery's outcome says what it did; its procedure is the log's name for it.
+  std::string text =
+      "QVR Driver Setup: " + (recovery ? OneLine(facts.outcome) : facts.procedure + " " + result) +
+      ".\r\n";
   event.strings.push_back("");
   for (const auto& [label, value] : fields) {
     text += std::string(label) + ": " + value + "\r\n";

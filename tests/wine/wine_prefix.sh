@@ -23,6 +23,10 @@
 #                          paths below drive C (C:\LINK), before the case
 #         --dll-overrides LIST
 #                          adds LIST to WINEDLLOVERRIDES for the case only
+#         --wine-trace     sends the case's Wine debug output, its own and
+#                          that of the programs it starts, to
+#                          C:\qvr\wine_trace.txt, which the case finds in
+#                          QVR_WINE_TRACE; shown after the case
 set -eu
 
 unset DISPLAY WAYLAND_DISPLAY || true
@@ -110,8 +114,13 @@ run() {
   newdev=
   symlinks=
   case_overrides=
+  wine_trace=no
   while [ $# -gt 0 ]; do
     case $1 in
+      --wine-trace)
+        wine_trace=yes
+        shift
+        ;;
       --symlink)
         [ $# -ge 3 ] || die "$1 needs a link and a target"
         symlinks="$symlinks$2|$3
@@ -216,9 +225,20 @@ LIST
   overrides=$WINEDLLOVERRIDES
   [ -z "$case_overrides" ] || overrides="$overrides;$case_overrides"
   status=0
-  WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
-    timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name:*/$case_name" \
-    --gtest_color=no || status=$?
+  run_case() {
+    WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
+      timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name:*/$case_name" \
+      --gtest_color=no
+  }
+  if [ "$wine_trace" = yes ]; then
+    trace=$prefix/drive_c/qvr/wine_trace.txt
+    export QVR_WINE_TRACE='C:\qvr\wine_trace.txt'
+    run_case 2>"$trace" || status=$?
+    echo "wine_prefix.sh: the case's Wine debug output:" >&2
+    cat "$trace" >&2
+  else
+    run_case || status=$?
+  fi
   t4=$(now_ms)
   if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
     echo "wine_prefix.sh: $case_name did not finish within ${CASE_TIMEOUT} s" >&2
