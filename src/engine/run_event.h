@@ -10,7 +10,7 @@
 // Below HKEY_LOCAL_MACHINE.
 #define QVR_EVENT_SOURCE_KEY \
   "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" QVR_EVENT_SOURCE
-// A message file that every Windows since XP ships, outside the package
+// A message file that Windows ships in system32, outside the package
 // folder: each of its IDs 1 to 1000 has the text "%1".
 #define QVR_EVENT_MESSAGE_FILE "%SystemRoot%\\System32\\EventCreate.exe"
 
