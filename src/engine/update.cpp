@@ -60,8 +60,7 @@ void CSetupDlg::OnUpdate() {
     SwapMonitorOut(run);
     StartSideTool();
     // A failed update must not leave the printer without its monitor.
-    bool updated = UpdateDriver(run);
-    if (!updated && run.monitorDeleted) RestoreMonitor(run);
+    if (!UpdateDriver(run) && run.monitorDeleted) RestoreMonitor(run);
     if (run.spoolerInDoubt) StartStoppedSpooler(run);
     // The run ends by itself: nothing is left for the next one to finish.
     UpdateJournal(*m_platform.registry, *m_platform.error).Remove();
