@@ -110,38 +110,18 @@ class EventTrace {
   }
 
  private:
-  std::string Read() const {
-    if (m_file.empty()) return "";
-    HANDLE file = ::CreateFileA(m_file.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "";
-    std::string content;
-    char chunk[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
-      content.append(chunk, read);
-    ::CloseHandle(file);
-    return content;
-  }
+  std::string Read() const { return m_file.empty() ? "" : ReadWholeFile(m_file).value_or(""); }
 
   // A string as Wine's debugstr_w wrote it, back as it was.
   static std::string Unescaped(const std::string& traced) {
     std::string text;
     for (size_t i = 0; i < traced.size(); ++i) {
-      if (traced[i] != '\\' || i + 1 == traced.size()) {
-        text += traced[i];
-        continue;
+      char c = traced[i];
+      if (c == '\\' && i + 1 < traced.size()) {
+        c = traced[++i];
+        c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
       }
-      char c = traced[++i];
-      if (c == 'n')
-        text += '\n';
-      else if (c == 'r')
-        text += '\r';
-      else if (c == 't')
-        text += '\t';
-      else
-        text += c;
+      text += c;
     }
     return text;
   }
@@ -452,6 +432,7 @@ TEST_F(Deployment, InterruptedUpdateFinishedAndInstalledEachLeaveOneEvent) {
   ASSERT_TRUE(::CreateDirectoryA(Path("bak").c_str(), nullptr));
   ASSERT_NO_FATAL_FAILURE(WriteFile("bak\\qvrmon.dll", kInstalledMonitorContent));
   ASSERT_TRUE(::DeleteFileA(InstalledMonitorPath().c_str()));
+  // In the 64-bit view, where the program keeps it.
   HKEY journal = nullptr;
   ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QVR\\Driver Setup\\Pending Update", 0,
                               nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &journal, nullptr),
@@ -487,27 +468,22 @@ TEST_F(Deployment, InterruptedUpdateFinishedAndInstalledEachLeaveOneEvent) {
          "0", "Operation completed.", "not needed", Path(kLogFile)});
   }
 
-  HKEY source = nullptr;
-  ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                            "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QVR "
-                            "Driver Setup",
-                            0, KEY_READ, &source),
-            ERROR_SUCCESS);
+  const char source[] =
+      "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QVR Driver Setup";
   char file[MAX_PATH] = {};
   DWORD type = 0;
   DWORD size = sizeof file - 1;
-  EXPECT_EQ(::RegQueryValueExA(source, "EventMessageFile", nullptr, &type,
-                               reinterpret_cast<BYTE*>(file), &size),
+  EXPECT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, source, "EventMessageFile",
+                           RRF_RT_ANY | RRF_NOEXPAND, &type, file, &size),
             ERROR_SUCCESS);
   EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
   EXPECT_STREQ(file, "%SystemRoot%\\System32\\EventCreate.exe");
   DWORD types = 0;
   size = sizeof types;
-  EXPECT_EQ(::RegQueryValueExA(source, "TypesSupported", nullptr, &type,
-                               reinterpret_cast<BYTE*>(&types), &size),
+  EXPECT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, source, "TypesSupported", RRF_RT_REG_DWORD, nullptr,
+                           &types, &size),
             ERROR_SUCCESS);
   EXPECT_EQ(types, 7u);
-  ::RegCloseKey(source);
   // Wine ships no EventCreate.exe; Windows does, and its IDs 1 to 1000 read
   // "%1", the event's text.
   char expanded[MAX_PATH] = {};
