@@ -63,6 +63,8 @@ BOOL CSetupApp::InitInstance() {
       dlg.DoModal();
     }
   }
+  // A run that opened no dialog leaves the recovery's event here.
+  dlg.LeaveRecoveryEvent();
   m_nExitCode = static_cast<int>(dlg.m_dwExitCode);
   m_pMainWnd = nullptr;
   return FALSE;

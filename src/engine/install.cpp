@@ -7,7 +7,10 @@
 
 void CSetupDlg::OnInstall() {
   bool copied = CopyInfToStore();
-  if (m_bUnattended) m_dwExitCode = copied ? kExitDone : kExitFailed;
+  DWORD status = copied ? kExitDone : kExitFailed;
+  if (m_bUnattended) m_dwExitCode = status;
+  LeaveRunEvent(
+      FactsOfRun("Install", status, copied ? m_strStatus.str() : m_strLastReport, "not needed"));
 }
 
 bool CSetupDlg::CopyInfToStore() {

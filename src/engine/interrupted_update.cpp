@@ -46,6 +46,7 @@ CSetupDlg::Recovery CSetupDlg::FinishInterruptedUpdate() {
       m_platform.processes->GetFileAttributesA(installed.c_str()) == INVALID_FILE_ATTRIBUTES) {
     restored = CopyBackupBack(pending->backupFile, installed);
     ReportRestored(restored);
+    m_strRecoveryRestored = RestoredText(restored);
     failed = restored == Restored::No;
   }
 

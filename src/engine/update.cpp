@@ -47,6 +47,8 @@ struct CSetupDlg::UpdateRun {
   bool monitorDeleted = false;     // this run took the installed monitor away
   bool spoolerInDoubt = false;     // a stop or start failed: it may be left stopped
   bool lineOpen = false;           // the log's last text has no line feed
+  std::string outcome;             // the driver update's, or the report that ended the run
+  std::string restored = "not needed";
 };
 
 void CSetupDlg::OnUpdate() {
@@ -61,8 +63,11 @@ void CSetupDlg::OnUpdate() {
     if (run.spoolerInDoubt) StartStoppedSpooler(run);
     // The run ends by itself: nothing is left for the next one to finish.
     UpdateJournal(*m_platform.registry, *m_platform.error).Remove();
+  } else {
+    run.outcome = m_strLastReport;
   }
   if (m_bUnattended) m_dwExitCode = run.exitStatus;
+  LeaveRunEvent(FactsOfRun("Update", run.exitStatus, run.outcome, run.restored));
   m_btnInstall.EnableWindow(FALSE);
   m_btnUpdate.EnableWindow(FALSE);
   UpdateData(FALSE);
@@ -246,7 +251,11 @@ bool CSetupDlg::UpdateDriver(UpdateRun& run) {
     m_stcStateIcon.SetIcon(m_hIconDone);
     LogText(m_strStatus);
     run.lineOpen = !restart;
-    if (restart) LogText("\nA restart is required to complete the driver update.\n");
+    run.outcome = m_strStatus.str();
+    if (restart) {
+      LogText("\nA restart is required to complete the driver update.\n");
+      run.outcome += "\nA restart is required to complete the driver update.";
+    }
     run.exitStatus = restart ? kExitRestartNeeded : kExitDone;
     UpdateData(FALSE);
     return true;
@@ -275,10 +284,12 @@ bool CSetupDlg::UpdateDriver(UpdateRun& run) {
       break;
     default:
       ShowLastError();
+      run.outcome = m_strLastReport;
       UpdateData(FALSE);
       return false;
   }
   Report(outcome, outcome);
+  run.outcome = outcome;
   run.lineOpen = true;
   m_stcStateIcon.SetIcon(icon);
   UpdateData(FALSE);
@@ -312,6 +323,11 @@ CSetupDlg::Restored CSetupDlg::CopyBackupBack(const std::string& backupFile,
   return Restored::No;
 }
 
+LPCSTR CSetupDlg::RestoredText(Restored restored) {
+  if (restored == Restored::Yes) return "yes";
+  return restored == Restored::InPlace ? "already in place" : "no";
+}
+
 void CSetupDlg::ReportRestored(Restored restored) {
   if (restored == Restored::Yes)
     Report("Language Monitor restored", "Language Monitor restored\n");
@@ -340,6 +356,7 @@ void CSetupDlg::RestoreMonitor(UpdateRun& run) {
     }
   }
   ReportRestored(restored);
+  run.restored = RestoredText(restored);
 }
 
 void CSetupDlg::StartStoppedSpooler(UpdateRun& run) {

@@ -100,6 +100,9 @@ using ServiceHandle = Owned<SC_HANDLE, &IServices::CloseServiceHandle>;
 // A process or thread handle.
 using ProcessHandle = Owned<HANDLE, &IProcesses::CloseProcessHandle>;
 
+// An event source from RegisterEventSourceA.
+using EventSourceHandle = Owned<HANDLE, &IEventLog::DeregisterEventSource>;
+
 // A named mutex from CreateMutexA.
 using MutexHandle = Owned<HANDLE, &ISync::CloseHandle>;
 // A mutex that a wait took: given back before its handle is closed, so the

@@ -89,6 +89,17 @@ class IRegistry {
   virtual LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) = 0;
 };
 
+// The event log: a source's handle, and the events written through it.
+class IEventLog {
+ public:
+  virtual ~IEventLog() = default;
+  virtual HANDLE RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) = 0;
+  virtual BOOL ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID,
+                            PSID lpUserSid, WORD wNumStrings, DWORD dwDataSize, LPCSTR* lpStrings,
+                            LPVOID lpRawData) = 0;
+  virtual BOOL DeregisterEventSource(HANDLE hEventLog) = 0;
+};
+
 // The print spooler's printer enumeration.
 class IPrinters {
  public:
@@ -233,6 +244,7 @@ struct Platform {
   IDevices* devices = nullptr;
   ISync* sync = nullptr;
   IWindows* windows = nullptr;
+  IEventLog* eventLog = nullptr;
   // The ANSI code page that every text of the program is in.
   const AnsiCodePage* codePage = nullptr;
   ISystemVersion* version = nullptr;
@@ -262,6 +274,7 @@ struct Platform {
     Take(p.devices, m);
     Take(p.sync, m);
     Take(p.windows, m);
+    Take(p.eventLog, m);
     Take(p.codePage, m);
     Take(p.version, m);
     if constexpr (requires { m.x64Program; }) p.x64Program = m.x64Program;

@@ -243,10 +243,18 @@ typedef HKEY* PHKEY;
 #define REG_NONE 0
 #define REG_SZ 1
 #define REG_BINARY 3
+#define REG_EXPAND_SZ 2
 #define REG_DWORD 4
 #define REG_QWORD 11
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
+
+// Event log
+typedef void* PSID;
+#define EVENTLOG_SUCCESS 0x0000
+#define EVENTLOG_ERROR_TYPE 0x0001
+#define EVENTLOG_WARNING_TYPE 0x0002
+#define EVENTLOG_INFORMATION_TYPE 0x0004
 
 // Printers
 #define PRINTER_ENUM_LOCAL 0x00000002

@@ -19,7 +19,9 @@ BOOL CSetupDlg::WriteLog(LPCSTR text) {
     return TRUE;
   }
   platform::KeepLastError keep(*m_platform.error);
-  return WriteProgressLog(*m_platform.files, text, static_cast<DWORD>(std::strlen(text)));
+  DWORD length = static_cast<DWORD>(std::strlen(text));
+  if (length != 0) m_bLogLineOpen = text[length - 1] != '\n';
+  return WriteProgressLog(*m_platform.files, text, length);
 }
 
 void CSetupDlg::WriteLogStr(CString text) {
@@ -28,6 +30,7 @@ void CSetupDlg::WriteLogStr(CString text) {
     return;
   }
   platform::KeepLastError keep(*m_platform.error);
+  if (!text.IsEmpty()) m_bLogLineOpen = text.str().back() != '\n';
   WriteProgressLog(*m_platform.files, text, static_cast<DWORD>(text.GetLength()));
 }
 
@@ -43,6 +46,7 @@ void CSetupDlg::ShowLastError() {
       nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(text.put()),
       0, nullptr);
   if (length == 0 || text.get() == nullptr) return;
+  m_strLastReport = text.get();
   if (m_bUnattended)
     WriteLog(text.get());
   else
@@ -51,6 +55,7 @@ void CSetupDlg::ShowLastError() {
 
 void CSetupDlg::Report(LPCSTR boxText, LPCSTR logText, LPCSTR caption) {
   if (m_bNoReports) return;
+  m_strLastReport = boxText;
   if (m_bUnattended) {
     if (logText != nullptr) WriteLog(logText);
   } else {

@@ -63,6 +63,7 @@ BOOL CSetupDlg::OnInitDialog() {
   m_hIconDone = AfxGetApp()->LoadIcon(IDI_STATE_DONE);
   m_hIconError = AfxGetApp()->LoadIcon(IDI_STATE_ERROR);
 
+  m_strNamedPrinter = m_strPrinterName;
   m_paths = PackagePaths::Read(*m_platform.files, *m_platform.error, m_strInfFile.str());
   m_machine = platform::GetMachineKind(*m_platform.processes, m_platform.x64Program);
 
@@ -89,6 +90,7 @@ BOOL CSetupDlg::OnInitDialog() {
       m_bNoReports = TRUE;
     }
   }
+  LeaveRecoveryEvent();
   if (EndAfterFailedRecovery()) {
     log.reset();
     OnOK();

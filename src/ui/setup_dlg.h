@@ -6,6 +6,7 @@
 
 #include "catalogue/models_section.h"
 #include "engine/package_paths.h"
+#include "engine/run_event.h"
 #include "framework/afx.h"
 #include "platform/handles.h"
 #include "platform/machine_kind.h"
@@ -62,6 +63,21 @@ class CSetupDlg : public CDialog {
   std::string m_strHeldLog;
   // Tells a failed recovery by the report rule; true when it failed.
   bool EndAfterFailedRecovery();
+  // Whether the recovery put a monitor back, as its event tells it.
+  std::string m_strRecoveryRestored = "not needed";
+
+  // The run's event in the Application log (engine/run_event.cpp). A run
+  // leaves one for each Update or Install, and one for a recovery, once it
+  // knows whether it has a log; an event that can't be written is logged.
+  RunFacts FactsOfRun(LPCSTR procedure, DWORD exitStatus, const std::string& outcome,
+                      const std::string& restored);
+  void LeaveRunEvent(const RunFacts& facts);
+  void LeaveRecoveryEvent();
+  // The printer that the command line named: the selection handler reuses
+  // m_strPrinterName.
+  CString m_strNamedPrinter;
+  // The text of the last report, in a box or in the log.
+  std::string m_strLastReport;
 
   // Progress log writers (ui/report.cpp, over log/progress_log.cpp).
   void CreateLogFile();
@@ -144,6 +160,7 @@ class CSetupDlg : public CDialog {
   // The backup copied back into system32, never over a monitor that is
   // there: restored, a monitor already in place, or not restored (reported).
   enum class Restored { Yes, InPlace, No };
+  static LPCSTR RestoredText(Restored restored);
   Restored CopyBackupBack(const std::string& backupFile, const std::string& installedMonitor);
   void ReportRestored(Restored restored);
   void RestoreMonitor(UpdateRun& run);
@@ -154,6 +171,9 @@ class CSetupDlg : public CDialog {
   platform::Platform m_platform;
   // While set, the log's texts are held in m_strHeldLog.
   bool m_bHoldLog = false;
+  // The last text written to the log ended no line.
+  bool m_bLogLineOpen = false;
+  bool m_bRecoveryEventLeft = false;
 
   DECLARE_MESSAGE_MAP()
 };

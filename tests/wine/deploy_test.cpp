@@ -5,6 +5,7 @@
 // prefix loads instead of Wine's own (wine_prefix.sh run ... --newdev).
 #include <cstdio>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,132 @@ class NewdevAnswer {
   ~NewdevAnswer() { ::SetEnvironmentVariableA("QVR_NEWDEV_RESULT", nullptr); }
 };
 
+// An event as Wine's ReportEventW traces it: its fixme line gives the type
+// and the ID, and an eventlog line each string.
+struct TracedEvent {
+  WORD type = 0;
+  DWORD id = 0;
+  std::vector<std::string> strings;
+};
+
+// The events that the programs started while it lives write, read from the
+// case's Wine debug output (wine_prefix.sh run ... --wine-trace). Windows
+// writes them to its Application log instead, which these cases don't read.
+class EventTrace {
+ public:
+  EventTrace() : m_file(Environment("QVR_WINE_TRACE")) {
+    char previous[256] = {};
+    m_hadDebug = ::GetEnvironmentVariableA("WINEDEBUG", previous, sizeof previous) != 0;
+    m_previous = previous;
+    ::SetEnvironmentVariableA("WINEDEBUG", "+eventlog,fixme+advapi");
+    m_start = Read().size();
+  }
+  EventTrace(const EventTrace&) = delete;
+  EventTrace& operator=(const EventTrace&) = delete;
+  ~EventTrace() {
+    ::SetEnvironmentVariableA("WINEDEBUG", m_hadDebug ? m_previous.c_str() : nullptr);
+  }
+
+  // False, with the reason, where the events can't be read.
+  bool Readable() const {
+    if (!m_file.empty()) return true;
+    if (e2e::RunningUnderWine())
+      ADD_FAILURE() << "no QVR_WINE_TRACE (wine_prefix.sh run ... --wine-trace)";
+    else
+      std::printf("the events went to the Application log, which this case doesn't read\n");
+    return false;
+  }
+
+  // The events written since the trace began, in order.
+  std::vector<TracedEvent> Events() const {
+    static const std::regex call(
+        "fixme:advapi:ReportEventW \\(([0-9A-Fa-f]+),0x([0-9A-Fa-f]+),"
+        "0x([0-9A-Fa-f]+),0x([0-9A-Fa-f]+),");
+    static const std::regex text(
+        "(?:trace|warn|err):eventlog:ReportEventW L\"(.*)\"(\\.\\.\\.)?\r?$");
+    std::vector<TracedEvent> events;
+    const std::string trace = Read().substr(m_start);
+    size_t at = 0;
+    while (at < trace.size()) {
+      size_t end = trace.find('\n', at);
+      if (end == std::string::npos) end = trace.size();
+      const std::string line = trace.substr(at, end - at);
+      at = end + 1;
+      std::smatch m;
+      if (std::regex_search(line, m, call)) {
+        TracedEvent event;
+        event.type = static_cast<WORD>(std::stoul(m[2], nullptr, 16));
+        event.id = static_cast<DWORD>(std::stoul(m[4], nullptr, 16));
+        events.push_back(event);
+      } else if (std::regex_search(line, m, text) && !events.empty()) {
+        events.back().strings.push_back(Unescaped(m[1]) + (m[2].matched ? "..." : ""));
+      }
+    }
+    return events;
+  }
+
+ private:
+  std::string Read() const { return m_file.empty() ? "" : ReadWholeFile(m_file).value_or(""); }
+
+  // A string as Wine's debugstr_w wrote it, back as it was.
+  static std::string Unescaped(const std::string& traced) {
+    std::string text;
+    for (size_t i = 0; i < traced.size(); ++i) {
+      char c = traced[i];
+      if (c == '\\' && i + 1 < traced.size()) {
+        c = traced[++i];
+        c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+      }
+      text += c;
+    }
+    return text;
+  }
+
+  std::string m_file;
+  std::string m_previous;
+  bool m_hadDebug = false;
+  size_t m_start = 0;
+};
+
+// The fields of an Update of the QVR 3417 from the package folder, after
+// the text: version, procedure, run, printer, INF, model, DriverVer, exit
+// status, outcome, monitor restored, log.
+std::vector<std::string> UpdateFields(const std::string& run, const std::string& printer,
+                                      DWORD status, const std::string& outcome,
+                                      const std::string& restored, const std::string& log) {
+  return {QVR_VERSION,
+          "Update",
+          run,
+          printer,
+          "setup.inf",
+          "QVR 3417",
+          "03/11/2024,1.2.3.5",
+          std::to_string(status),
+          outcome,
+          restored,
+          log};
+}
+
+// One event of this type and ID with these fields (an empty expected
+// outcome: any text); shown for the case's output.
+void ExpectOneEvent(const std::vector<TracedEvent>& events, WORD type, DWORD id,
+                    const std::vector<std::string>& fields) {
+  ASSERT_EQ(events.size(), 1u);
+  const TracedEvent& event = events[0];
+  std::printf("event %lu, type %u, as Wine traced its text:\n%s\n",
+              static_cast<unsigned long>(event.id), event.type,
+              LogPattern::Visible(event.strings.empty() ? "" : event.strings[0]).c_str());
+  EXPECT_EQ(event.type, type);
+  EXPECT_EQ(event.id, id);
+  ASSERT_EQ(event.strings.size(), fields.size() + 1);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].empty() && i == 8)
+      EXPECT_NE(event.strings[i + 1], "") << "field " << i;
+    else
+      EXPECT_EQ(event.strings[i + 1], fields[i]) << "field " << i;
+  }
+}
+
 // On a machine without printers: the survey lists none.
 TEST_F(SetupProgram, NamedPrinterWithoutPrintersNeverBlocks) {
   ASSERT_NO_FATAL_FAILURE(WriteFile("setup.inf", kPrinterInf));
@@ -82,8 +209,13 @@ class Deployment : public InstalledPrinters {
   }
 };
 
+// Nothing to do, and nothing written to the Application log either.
 TEST_F(Deployment, NamedPrinterNotInstalledNeverBlocks) {
+  EventTrace trace;
   ASSERT_NO_FATAL_FAILURE(ExpectNamedPrinterRunsEndAlone());
+  if (trace.Readable()) {
+    EXPECT_EQ(trace.Events().size(), 0u);
+  }
 }
 
 // An operator has the dialog open when the agent starts the unattended
@@ -92,6 +224,7 @@ TEST_F(Deployment, NamedPrinterNotInstalledNeverBlocks) {
 TEST_F(Deployment, ScriptedRunBesideAnOpenDialogEndsWith1618AndLaterGoesAhead) {
   if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
   ASSERT_NO_FATAL_FAILURE(PrepareMachine());
+  EventTrace trace;
   const std::string earlierLog = "the log of an earlier run\n";
   ASSERT_NO_FATAL_FAILURE(WriteFile(kLogFile, earlierLog));
   ASSERT_NO_FATAL_FAILURE(Start("setup.inf"));
@@ -109,6 +242,10 @@ TEST_F(Deployment, ScriptedRunBesideAnOpenDialogEndsWith1618AndLaterGoesAhead) {
   ExpectMachineUntouched();
   Show("second run beside the dialog", exitCode, ReadWholeFile(Path(kLogFile)));
   EXPECT_EQ(e2e::VisibleWindows(m_child.Id(), kMainCaption).size(), 1u);
+  const bool events = trace.Readable();
+  if (events) {
+    EXPECT_EQ(trace.Events().size(), 0u) << "the run that ended with 1618";
+  }
 
   ASSERT_NO_FATAL_FAILURE(Dismiss(dialog, IDOK));
   ExpectEndsWithCodeZero();
@@ -118,6 +255,10 @@ TEST_F(Deployment, ScriptedRunBesideAnOpenDialogEndsWith1618AndLaterGoesAhead) {
   ExpectLog(UpdateLogUpToDriverUpdate(false).Text("Driver update completed."));
   ExpectMonitorBackedUpAndSpoolerRunning();
   Show("the same run after the dialog closed", exitCode, ReadWholeFile(Path(kLogFile)));
+  if (events)
+    ExpectOneEvent(trace.Events(), EVENTLOG_INFORMATION_TYPE, 100,
+                   UpdateFields("unattended", "QVR 3417", 0, "Driver update completed.",
+                                "not needed", Path(kLogFile)));
 }
 
 // An operator who starts the program again gets the open dialog in front,
@@ -167,6 +308,8 @@ struct OutcomeRow {
   const char* report;  // nullptr: the system's text for the code
   DWORD exitCode;
   bool restores;
+  WORD eventType;
+  DWORD eventId;
   friend void PrintTo(const OutcomeRow& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -179,6 +322,7 @@ TEST_P(DriverUpdateOutcome, UnattendedUpdate) {
   NewdevAnswer answer(row.answer);
   const std::string record = Path("newdev_calls.txt");
   ::SetEnvironmentVariableA("QVR_NEWDEV_RECORD", record.c_str());
+  EventTrace trace;
 
   DWORD exitCode = 0;
   ASSERT_NO_FATAL_FAILURE(RunUnattended(kScripted, &exitCode));
@@ -210,6 +354,16 @@ TEST_P(DriverUpdateOutcome, UnattendedUpdate) {
     EXPECT_FALSE(PathExists(InstalledMonitorPath()));
   EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
   Show(row.name, exitCode, ReadWholeFile(Path(kLogFile)));
+
+  // The event gives the outcome on one line.
+  std::string outcome = row.report != nullptr ? row.report : "";
+  for (char& c : outcome)
+    if (c == '\n') c = ' ';
+  while (!outcome.empty() && outcome.back() == ' ') outcome.pop_back();
+  if (trace.Readable())
+    ExpectOneEvent(trace.Events(), row.eventType, row.eventId,
+                   UpdateFields("unattended", "QVR 3417", row.exitCode, outcome,
+                                row.restores ? "yes" : "not needed", Path(kLogFile)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -218,18 +372,21 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeRow{"DriverUpdateNeedsRestart", "restart",
                    "Driver update completed.\nA restart is required to complete the driver "
                    "update.\n",
-                   3010, false},
+                   3010, false, EVENTLOG_INFORMATION_TYPE, 101},
         OutcomeRow{"DriverUpdateInfMissing", "2",
-                   "The path specified for FullInfPath does not exist.", 1, true},
+                   "The path specified for FullInfPath does not exist.", 1, true,
+                   EVENTLOG_ERROR_TYPE, 102},
         OutcomeRow{"DriverUpdateBadFlags", "1004",
-                   "The value specified for InstallFlags is invalid.", 1, true},
-        OutcomeRow{"DriverUpdateNotPluggedIn", "0xE000020B", kNotPluggedIn, 1, true},
+                   "The value specified for InstallFlags is invalid.", 1, true, EVENTLOG_ERROR_TYPE,
+                   102},
+        OutcomeRow{"DriverUpdateNotPluggedIn", "0xE000020B", kNotPluggedIn, 1, true,
+                   EVENTLOG_ERROR_TYPE, 102},
         OutcomeRow{"DriverUpdateNotBetter", "0",
                    "The routine found a match for the HardwareId value, but the specified driver "
                    "was not better than the current driver and the caller did not specify the "
                    "INSTALLFLAG_FORCE flag.",
-                   0, false},
-        OutcomeRow{"DriverUpdateOtherError", "5", nullptr, 1, true}),
+                   0, false, EVENTLOG_INFORMATION_TYPE, 100},
+        OutcomeRow{"DriverUpdateOtherError", "5", nullptr, 1, true, EVENTLOG_ERROR_TYPE, 102}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Interactively the outcome and then the restore are told in boxes.
@@ -237,6 +394,7 @@ TEST_F(Deployment, InteractiveFailedUpdateRestoresTheMonitor) {
   if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
   ASSERT_NO_FATAL_FAILURE(PrepareMachine());
   NewdevAnswer answer("0xE000020B");
+  EventTrace trace;
   ASSERT_NO_FATAL_FAILURE(Start("setup.inf"));
   HWND dialog = AwaitWindow(kMainCaption);
   ASSERT_NE(dialog, nullptr);
@@ -259,6 +417,81 @@ TEST_F(Deployment, InteractiveFailedUpdateRestoresTheMonitor) {
   ASSERT_NO_FATAL_FAILURE(Dismiss(dialog, IDOK));
   ExpectEndsWithCodeZero();
   EXPECT_FALSE(FileExists(kLogFile));
+  // The operator's Update leaves its event too, with the status a script
+  // would have had.
+  if (trace.Readable())
+    ExpectOneEvent(trace.Events(), EVENTLOG_ERROR_TYPE, 102,
+                   UpdateFields("interactive", "", 1, kNotPluggedIn, "yes", "none"));
+}
+
+// An earlier Update was killed after it took the monitor from system32: the
+// next run, here an Install, first puts the monitor back from the backup,
+// and each leaves its event, under a source registered with a message file
+// outside the package folder.
+TEST_F(Deployment, InterruptedUpdateFinishedAndInstalledEachLeaveOneEvent) {
+  ASSERT_NO_FATAL_FAILURE(PrepareUpdate(false));
+  ASSERT_TRUE(::CreateDirectoryA(Path("bak").c_str(), nullptr));
+  ASSERT_NO_FATAL_FAILURE(WriteFile("bak\\qvrmon.dll", kInstalledMonitorContent));
+  ASSERT_TRUE(::DeleteFileA(InstalledMonitorPath().c_str()));
+  // In the 64-bit view, where the program keeps it.
+  HKEY journal = nullptr;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QVR\\Driver Setup\\Pending Update", 0,
+                              nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &journal, nullptr),
+            ERROR_SUCCESS);
+  for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+           {"Monitor", kMonitor},
+           {"Installed Monitor", InstalledMonitorPath()},
+           {"Backup", Path("bak\\qvrmon.dll")},
+           {"Step", "Monitor removed"}})
+    EXPECT_EQ(::RegSetValueExA(journal, name.c_str(), 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(value.c_str()),
+                               static_cast<DWORD>(value.size() + 1)),
+              ERROR_SUCCESS);
+  ::RegCloseKey(journal);
+  EventTrace trace;
+
+  DWORD exitCode = 1;
+  ASSERT_NO_FATAL_FAILURE(RunUnattended("setup.inf \"Halvern\"", &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(ReadWholeFile(InstalledMonitorPath()), std::string(kInstalledMonitorContent));
+  EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+  Show("recovery, then Install", exitCode, ReadWholeFile(Path(kLogFile)));
+
+  if (trace.Readable()) {
+    std::vector<TracedEvent> events = trace.Events();
+    ASSERT_EQ(events.size(), 2u);
+    ExpectOneEvent({events[0]}, EVENTLOG_WARNING_TYPE, 103,
+                   {QVR_VERSION, "Finish Interrupted Update", "unattended", "Halvern", "setup.inf",
+                    "", "", "0", "Interrupted Update finished", "yes", Path(kLogFile)});
+    ExpectOneEvent(
+        {events[1]}, EVENTLOG_INFORMATION_TYPE, 100,
+        {QVR_VERSION, "Install", "unattended", "Halvern", "setup.inf", "", "03/11/2024,1.2.3.5",
+         "0", "Operation completed.", "not needed", Path(kLogFile)});
+  }
+
+  const char source[] =
+      "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QVR Driver Setup";
+  char file[MAX_PATH] = {};
+  DWORD type = 0;
+  DWORD size = sizeof file - 1;
+  EXPECT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, source, "EventMessageFile",
+                           RRF_RT_ANY | RRF_NOEXPAND, &type, file, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+  EXPECT_STREQ(file, "%SystemRoot%\\System32\\EventCreate.exe");
+  DWORD types = 0;
+  size = sizeof types;
+  EXPECT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, source, "TypesSupported", RRF_RT_REG_DWORD, nullptr,
+                           &types, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(types, 7u);
+  // Wine ships no EventCreate.exe; Windows does, and its IDs 1 to 1000 read
+  // "%1", the event's text.
+  char expanded[MAX_PATH] = {};
+  ::ExpandEnvironmentStringsA(file, expanded, MAX_PATH);
+  if (!e2e::RunningUnderWine()) {
+    EXPECT_TRUE(PathExists(expanded)) << expanded;
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -29,6 +29,10 @@
 #         --windows VERSION
 #                          makes the machine Windows 7 or 11 instead of 10
 #       The case finds the Windows it runs on named in QVR_WINDOWS.
+#         --wine-trace     sends the case's Wine debug output, its own and
+#                          that of the programs it starts, to
+#                          C:\qvr\wine_trace.txt, which the case finds in
+#                          QVR_WINE_TRACE; shown after the case
 set -eu
 
 unset DISPLAY WAYLAND_DISPLAY || true
@@ -119,8 +123,13 @@ run() {
   case_overrides=
   then_case=
   windows=10
+  wine_trace=no
   while [ $# -gt 0 ]; do
     case $1 in
+      --wine-trace)
+        wine_trace=yes
+        shift
+        ;;
       --windows)
         [ $# -ge 2 ] || die "$1 needs a version"
         case $2 in 7 | 10 | 11) windows=$2 ;; *) die "$1 $2: not 7, 10 or 11" ;; esac
@@ -239,16 +248,26 @@ LIST
   overrides=$WINEDLLOVERRIDES
   [ -z "$case_overrides" ] || overrides="$overrides;$case_overrides"
   status=0
-  WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' QVR_WINDOWS=$windows \
-    timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$case_name:*/$case_name" \
-    --gtest_color=no || status=$?
+  # run_case FILTER: the cases of qvr_e2e.exe that FILTER names.
+  run_case() {
+    WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
+      QVR_WINDOWS=$windows timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' \
+      --gtest_filter="$1" --gtest_color=no
+  }
+  if [ "$wine_trace" = yes ]; then
+    trace=$prefix/drive_c/qvr/wine_trace.txt
+    export QVR_WINE_TRACE='C:\qvr\wine_trace.txt'
+    run_case "*.$case_name:*/$case_name" 2>"$trace" || status=$?
+    echo "wine_prefix.sh: the case's Wine debug output:" >&2
+    cat "$trace" >&2
+  else
+    run_case "*.$case_name:*/$case_name" || status=$?
+  fi
   if [ "$status" -eq 0 ] && [ -n "$then_case" ]; then
     # The machine restarts: every process of the prefix ends at once, and
     # the next case finds what they left.
     stop_server
-    WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' QVR_WINDOWS=$windows \
-      timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' --gtest_filter="*.$then_case" \
-      --gtest_color=no || status=$?
+    run_case "*.$then_case" || status=$?
   fi
   t4=$(now_ms)
   if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then

@@ -99,6 +99,7 @@ void SimMachine::EndProcess() {
   m_handles.clear();
   registry.CloseAll();
   services.CloseAll();
+  eventLog.CloseAll();
   others.EndProgram();
 }
 
@@ -119,6 +120,7 @@ platform::Platform SimMachine::platform() {
   p.devices = &devices;
   p.sync = &others;
   p.windows = &others;
+  p.eventLog = &eventLog;
   p.codePage = &codePage;
   return p;
 }

@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/sim_devices.h"
+#include "platform/sim/sim_event_log.h"
 #include "platform/sim/sim_other_processes.h"
 #include "platform/sim/sim_printers.h"
 #include "platform/sim/sim_registry.h"
@@ -44,6 +45,7 @@ class SimMachine : public platform::IFiles,
   SimServices services{*this};
   SimDevices devices{*this};
   SimOtherProcesses others{*this};
+  SimEventLog eventLog{*this};
 
   // ---- the file tree: drive-letter paths, kept in a temporary folder
   void MakeDirectory(const std::string& path);

@@ -52,6 +52,7 @@ class Win32Machine final : public IFiles,
                            public ISync,
                            public IWindows,
                            public ISystemVersion,
+                           public IEventLog,
                            public CrtCodePage {
  public:
   DWORD GetCurrentDirectoryA(DWORD n, LPSTR buffer) override {
@@ -119,6 +120,15 @@ class Win32Machine final : public IFiles,
   }
   LONG RegFlushKey(HKEY key) override { return ::RegFlushKey(key); }
   LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) override { return ::RegDeleteKeyA(key, subKey); }
+
+  HANDLE RegisterEventSourceA(LPCSTR server, LPCSTR source) override {
+    return ::RegisterEventSourceA(server, source);
+  }
+  BOOL ReportEventA(HANDLE source, WORD type, WORD category, DWORD id, PSID user, WORD count,
+                    DWORD dataSize, LPCSTR* strings, LPVOID data) override {
+    return ::ReportEventA(source, type, category, id, user, count, dataSize, strings, data);
+  }
+  BOOL DeregisterEventSource(HANDLE source) override { return ::DeregisterEventSource(source); }
 
   BOOL EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD size,
                      LPDWORD needed, LPDWORD returned) override {
