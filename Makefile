@@ -34,9 +34,10 @@ build: native win32 win64
 test-native: native
 	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
 
+# Each case has a prefix of its own, so the cases of a tree run side by side.
 test-wine: native win32 win64
-	cd $(WIN32) && ctest --output-on-failure
-	cd $(WIN64) && ctest --output-on-failure
+	cd $(WIN32) && ctest --output-on-failure -j$(JOBS)
+	cd $(WIN64) && ctest --output-on-failure -j$(JOBS)
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DQVR_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
