@@ -74,6 +74,12 @@ LONG SimRegistry::Fault(const char* call) {
   return code;
 }
 
+LONG SimRegistry::KeyPath(HKEY hKey, std::string* path) {
+  if (PathOf(hKey, path)) return ERROR_SUCCESS;
+  ++m_machine.badHandleUses;
+  return ERROR_INVALID_HANDLE;
+}
+
 bool SimRegistry::PathOf(HKEY hKey, std::string* path) const {
   if (hKey == HKEY_LOCAL_MACHINE) {
     path->clear();
@@ -94,10 +100,7 @@ LONG SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REG
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   std::string parent;
-  if (!PathOf(hKey, &parent)) {
-    ++m_machine.badHandleUses;
-    return ERROR_INVALID_HANDLE;
-  }
+  if (LONG code = KeyPath(hKey, &parent)) return code;
   std::string sub = lpSubKey != nullptr ? Upper(lpSubKey) : "";
   // The root itself, asked for by an empty name, comes back as the same handle.
   if (sub.empty() && hKey == HKEY_LOCAL_MACHINE) {
@@ -122,10 +125,7 @@ LONG SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpRese
   CallScope scope(*this, "RegQueryValueExA");
   if (LONG code = Fault("RegQueryValueExA")) return code;
   std::string path;
-  if (!PathOf(hKey, &path)) {
-    ++m_machine.badHandleUses;
-    return ERROR_INVALID_HANDLE;
-  }
+  if (LONG code = KeyPath(hKey, &path)) return code;
   if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr))
     return ERROR_INVALID_PARAMETER;
   auto key = m_keys.find(path);
@@ -172,10 +172,7 @@ LONG SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LP
   if (phkResult == nullptr || Reserved != 0) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   std::string parent;
-  if (!PathOf(hKey, &parent)) {
-    ++m_machine.badHandleUses;
-    return ERROR_INVALID_HANDLE;
-  }
+  if (LONG code = KeyPath(hKey, &parent)) return code;
   std::string sub = KeyName(lpSubKey != nullptr ? lpSubKey : "");
   std::string path = parent.empty() ? sub : sub.empty() ? parent : parent + "\\" + sub;
   bool existed = m_keys.count(path) != 0;
@@ -191,10 +188,7 @@ LONG SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, 
   CallScope scope(*this, "RegSetValueExA");
   if (LONG code = Fault("RegSetValueExA")) return code;
   std::string path;
-  if (!PathOf(hKey, &path)) {
-    ++m_machine.badHandleUses;
-    return ERROR_INVALID_HANDLE;
-  }
+  if (LONG code = KeyPath(hKey, &path)) return code;
   if (Reserved != 0 || (lpData == nullptr && cbData != 0)) return ERROR_INVALID_PARAMETER;
   std::vector<BYTE> bytes(lpData, lpData + cbData);
   m_keys[path].values[Upper(lpValueName != nullptr ? lpValueName : "")] = Value{dwType, bytes};
@@ -205,10 +199,7 @@ LONG SimRegistry::RegFlushKey(HKEY hKey) {
   CallScope scope(*this, "RegFlushKey");
   if (LONG code = Fault("RegFlushKey")) return code;
   std::string path;
-  if (!PathOf(hKey, &path)) {
-    ++m_machine.badHandleUses;
-    return ERROR_INVALID_HANDLE;
-  }
+  if (LONG code = KeyPath(hKey, &path)) return code;
   ++flushes;
   return ERROR_SUCCESS;
 }
@@ -217,10 +208,7 @@ LONG SimRegistry::RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   CallScope scope(*this, "RegDeleteKeyA");
   if (LONG code = Fault("RegDeleteKeyA")) return code;
   std::string parent;
-  if (!PathOf(hKey, &parent)) {
-    ++m_machine.badHandleUses;
-    return ERROR_INVALID_HANDLE;
-  }
+  if (LONG code = KeyPath(hKey, &parent)) return code;
   std::string sub = KeyName(lpSubKey != nullptr ? lpSubKey : "");
   if (sub.empty()) return ERROR_INVALID_PARAMETER;
   std::string path = parent.empty() ? sub : parent + "\\" + sub;

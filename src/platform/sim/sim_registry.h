@@ -95,6 +95,9 @@ class SimRegistry : public platform::IRegistry {
   // The upper-cased path of an open key or of the hive's root; false for a
   // handle that is neither.
   bool PathOf(HKEY hKey, std::string* path) const;
+  // The same, as a registry call's result: ERROR_INVALID_HANDLE, counted
+  // as a bad handle use, for a handle that is neither.
+  LONG KeyPath(HKEY hKey, std::string* path);
   // A new handle on the key at path.
   HKEY OpenHandleOn(const std::string& path);
 
