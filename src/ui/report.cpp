@@ -7,7 +7,9 @@
 #include "platform/last_error.h"
 #include "ui/setup_dlg.h"
 
-void CSetupDlg::CreateLogFile() { g_hLogFile = CreateProgressLog(*m_platform.files); }
+void CSetupDlg::CreateLogFile() {
+  g_hLogFile = CreateProgressLog(*m_platform.files, m_paths.Log());
+}
 
 void CSetupDlg::CloseLogFile() { CloseProgressLog(*m_platform.files); }
 
