@@ -21,6 +21,6 @@ struct PackagePaths {
   std::string InFolder(const std::string& name) const { return folder + "\\" + name; }
   std::string BackupFile(const std::string& monitor) const { return backup + "\\" + monitor; }
   // <windows>\system32\<monitor>; nothing when that path would not fit in
-  // MAX_PATH.
+  // kPathBytes.
   std::optional<std::string> InstalledMonitor(const std::string& monitor) const;
 };
