@@ -225,8 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  true,
                  true},
-        // UTF-8 names match byte for byte, ASCII letters in either case; a
-        // fullwidth quote is a letter, so the name is "＂QVR", which names none.
+        // UTF-8 names match byte for byte, ASCII letters in either case.
         Decision{"Utf8NamesMatch",
                  {"QVR 3417 Étiquettes", "QVR 3417 営業部 ラベル"},
                  {"QVR 3417 営業部 Front"},
@@ -234,13 +233,6 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  true,
                  true},
-        Decision{"FullwidthQuotesSplitNothing",
-                 {"QVR 3417"},
-                 {"QVR 3417 Front"},
-                 "setup.inf ＂QVR 3417＂ SILENT",
-                 -1,
-                 false,
-                 false},
         // Items 0 and 2 begin with the name: the search starts after item 0.
         Decision{"WrapRoundPrefersTheLaterItem",
                  {"QVR 3417", "QVR 5474", "qvr 3417 Presenter"},

@@ -705,33 +705,23 @@ class AnyLanguage : public Deployment {
   }
 
   // A printer named in Japanese, with a driver record under its name.
-  static void AddPrinter(const std::wstring& name) {
-    const std::wstring environment = sizeof(void*) == 8 ? L"Windows x64" : L"Windows NT x86";
-    const std::wstring print = L"SYSTEM\\CurrentControlSet\\Control\\Print\\";
+  static void AddPrinter(const std::string& name) {
+    const std::string print = "SYSTEM\\CurrentControlSet\\Control\\Print\\";
+    for (const auto& [value, text] : {std::pair<LPCSTR, std::string>{"Name", name},
+                                      {"Printer Driver", name},
+                                      {"Port", "LPT3:"},
+                                      {"Print Processor", "winprint"},
+                                      {"Datatype", "RAW"}})
+      ASSERT_EQ(::RegSetKeyValueA(HKEY_LOCAL_MACHINE, (print + "Printers\\" + name).c_str(), value,
+                                  REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1)),
+                0);
+    const std::string driver = print + "Environments\\" +
+                               (sizeof(void*) == 8 ? "Windows x64" : "Windows NT x86") +
+                               "\\Drivers\\Version-3\\" + name;
     const BYTE date[8] = {0x00, 0x80, 0x3e, 0xd5, 0xde, 0xb1, 0xda, 0x01};
-    const BYTE version[8] = {0x09, 0x00, 0x00, 0x00, 0x01, 0x00, 0x03, 0x00};
-    const std::wstring port = L"LPT3:";
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (print + L"Printers\\" + name).c_str(), 0,
-                                nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    for (const auto& [value, text] : {std::pair<LPCWSTR, std::wstring>{L"Name", name},
-                                      {L"Printer Driver", name},
-                                      {L"Port", port},
-                                      {L"Print Processor", L"winprint"},
-                                      {L"Datatype", L"RAW"}})
-      ::RegSetValueExW(key, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
-    ASSERT_EQ(
-        ::RegCreateKeyExW(
-            HKEY_LOCAL_MACHINE,
-            (print + L"Environments\\" + environment + L"\\Drivers\\Version-3\\" + name).c_str(), 0,
-            nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
-    ::RegSetValueExW(key, L"DriverDate", 0, REG_BINARY, date, sizeof date);
-    ::RegSetValueExW(key, L"DriverVersion", 0, REG_BINARY, version, sizeof version);
-    ::RegCloseKey(key);
+    const BYTE version[8] = {9, 0, 0, 0, 1, 0, 3, 0};
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, driver.c_str(), "DriverDate", REG_BINARY, date, 8);
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, driver.c_str(), "DriverVersion", REG_BINARY, version, 8);
   }
 
   // The first line of the log, shown byte for byte.
@@ -757,7 +747,7 @@ TEST_F(AnyLanguage, NamesInAnyLanguage) {
   if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
   ASSERT_NO_FATAL_FAILURE(PrepareMachine());
   const std::string japanese = "QVR 3417 営業部";
-  ASSERT_NO_FATAL_FAILURE(AddPrinter(L"QVR 3417 \u55b6\u696d\u90e8"));
+  ASSERT_NO_FATAL_FAILURE(AddPrinter(japanese));
 
   // "＂QVR" names no printer: the run ends at once and touches nothing.
   DWORD exitCode = 1;

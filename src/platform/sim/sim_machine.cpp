@@ -291,16 +291,10 @@ LPCWSTR SimMachine::GetCommandLineW() {
   return m_wideCommandLine.c_str();
 }
 
-int SimMachine::MultiByteToWideChar(UINT, DWORD, LPCSTR text, int bytes, LPWSTR wide, int room) {
+int SimMachine::MultiByteToWideChar(UINT, DWORD, LPCSTR text, int bytes, LPWSTR wide, int) {
   const std::u16string widened = Widened(std::string_view(text, static_cast<size_t>(bytes)));
-  const int length = static_cast<int>(widened.size());
-  if (wide == nullptr) return length;
-  if (room < length) {
-    m_lastError = ERROR_INSUFFICIENT_BUFFER;
-    return 0;
-  }
-  std::copy(widened.begin(), widened.end(), wide);
-  return length;
+  if (wide != nullptr) std::copy(widened.begin(), widened.end(), wide);
+  return static_cast<int>(widened.size());
 }
 
 HANDLE SimMachine::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) {
