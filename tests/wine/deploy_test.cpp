@@ -728,9 +728,9 @@ class AnyLanguage : public Deployment {
   std::string FirstLogLine(const std::string& folder, DWORD exitCode) {
     std::string line = ReadWholeFile(folder + "\\" + kLogFile).value_or("(no log)");
     line = line.substr(0, line.find('\n'));
-    std::printf("from %s: exit status %lu, the log's first line:", folder.c_str(),
-                static_cast<unsigned long>(exitCode));
-    for (unsigned char c : line) std::printf(" %02X", c);
+    std::printf("from %s: exit status %lu, the log's first line: %s", folder.c_str(),
+                static_cast<unsigned long>(exitCode), line == "(no log)" ? "(no log)" : "");
+    for (unsigned char c : line == "(no log)" ? "" : line) std::printf(" %02X", c);
     std::printf("\n");
     return line;
   }
