@@ -115,6 +115,19 @@ TEST(SplitCommandLine, StepsByWholeDoubleByteCharacters) {
       TableCodePage(1252));
 }
 
+// In UTF-8 every byte of a character beyond ASCII is 0x80 or above: none is
+// a blank, a quote or a letter of SILENT. A fullwidth quotation mark is a
+// letter like any other.
+TEST(SplitCommandLine, SplitsUtf8Names) {
+  ExpectSplits(
+      {
+          {"установка.inf \"QVR 3417 営業部\" silent", "установка.inf", "QVR 3417 営業部", TRUE},
+          {"a.inf ＂QVR 3417＂ SILENT", "a.inf", "＂QVR", TRUE},
+          {"a.inf Büro ｓｉｌｅｎｔ sılent", "a.inf", "Büro", FALSE},
+      },
+      TableCodePage(CP_UTF8));
+}
+
 TEST(SplitCommandLine, SplitsLongTextsWhole) {
   const std::string name = std::string(150, 'p') + " My " + std::string(146, 'q');  // 300 chars
   const std::string inf = "dir\\" + std::string(292, 'i') + ".inf";                 // 300 chars
@@ -153,6 +166,7 @@ TEST(TableCodePage, UpperCasesAsciiLettersOfWholeCharacters) {
       {932, "a\x82\x61z\x81\x81m\xe0\x7a", "A\x82\x61Z\x81\x81M\xe0\x7a"},
       {932, "a\x81", "A\x81"},
       {1252, std::string("a\0b", 3), std::string("A\0B", 3)},
+      {CP_UTF8, "zé驱ı", "Zé驱ı"},
   };
   for (const Row& row : rows) {
     std::string text = row.text;

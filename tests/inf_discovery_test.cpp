@@ -36,7 +36,8 @@ TEST(InfDiscovery, UnreadableCurrentDirectory) {
 
 TEST(InfDiscovery, CurrentDirectoryTooLongForItsBufferCountsAsUnreadable) {
   SimRun run;
-  std::string deep = "C:\\" + std::string(250, 'd') + "\\" + std::string(20, 'e');
+  std::string deep = "C:";
+  for (int level = 0; level < 4; ++level) deep += "\\" + std::string(250, 'd');
   run.machine.MakeDirectory(deep);
   run.machine.SetCurrentDirectory(deep);
   run.Start("");

@@ -102,4 +102,47 @@ TEST(RunLock, HandOverLeavesTheMutexToThe64BitProgram) {
   }
 }
 
+// Where the system's code page can't hold the name of the folder or a
+// character of the command line (Windows before 10 1903), the run ends with
+// 1 before it takes the run lock: a box for an operator, a log line for a
+// script, the event where there can be no log.
+TEST(RunLock, NamesThatTheCodePageCantHoldEndTheRunBeforeAnythingIsTouched) {
+  const std::string folder =
+      "The package folder's name can't be read on this Windows: copy the package to a folder "
+      "with a plain name!";
+  const std::string line =
+      "The command line has characters that this Windows can't pass to the setup!";
+  struct Row {
+    const char* arguments;
+    std::u16string wideFolder, wideLine;  // empty: as the code page has them
+    bool readOnly;
+    std::string box, log, event;
+  };
+  const Row rows[] = {
+      {kScripted, u"C:\\Драйверы", u"", false, "", folder + "\n", ""},
+      {"setup.inf", u"C:\\Драйверы", u"", false, folder, "<none>", ""},
+      {kScripted, u"", u"q.exe setup.inf ＂QVR 3417＂ SILENT", false, "", line + "\n", ""},
+      {kScripted, u"", u"q.exe setup.inf ＂QVR 3417＂ SILENT", true, "", "<none>", line},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.box + row.log + row.event);
+    ScriptedRun run;
+    if (!row.wideFolder.empty()) run.machine.wideCurrentDirectory = row.wideFolder;
+    if (!row.wideLine.empty()) run.machine.wideCommandLine = row.wideLine;
+    run.machine.commandLine = std::string("q.exe ") + row.arguments;
+    if (row.readOnly) run.machine.SetReadOnlyDirectory("C:\\pkg");
+    run.Start(row.arguments);
+    EXPECT_EQ(run.ExitCode(), 1);
+    EXPECT_EQ(std::count(run.machine.calls.begin(), run.machine.calls.end(), "CreateMutexA"), 0);
+    EXPECT_EQ(run.machine.services.spooler().stops, 0);
+    EXPECT_EQ(run.machine.devices.copyCalls.size(), 0u);
+    EXPECT_EQ(run.Log(), row.log);
+    EXPECT_EQ(run.session.messageBoxes.empty() ? "" : run.session.messageBoxes[0].text, row.box);
+    ASSERT_EQ(run.machine.eventLog.events.size(), row.event.empty() ? 0u : 1u);
+    if (!row.event.empty()) {
+      EXPECT_EQ(run.machine.eventLog.events[0].strings[9], row.event);
+    }
+  }
+}
+
 }  // namespace

@@ -225,6 +225,14 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  true,
                  true},
+        // UTF-8 names match byte for byte, ASCII letters in either case.
+        Decision{"Utf8NamesMatch",
+                 {"QVR 3417 Étiquettes", "QVR 3417 営業部 ラベル"},
+                 {"QVR 3417 営業部 Front"},
+                 "setup.inf \"qvr 3417 営業部\" SILENT",
+                 1,
+                 true,
+                 true},
         // Items 0 and 2 begin with the name: the search starts after item 0.
         Decision{"WrapRoundPrefersTheLaterItem",
                  {"QVR 3417", "QVR 5474", "qvr 3417 Presenter"},

@@ -376,7 +376,7 @@ TEST(Install, CopiesTheInfIntoTheStoreAndShowsWhereTheDriverFilesLie) {
   EXPECT_EQ(call.media, "C:\\pkg");
   EXPECT_EQ(call.mediaType, static_cast<DWORD>(SPOST_PATH));
   EXPECT_EQ(call.style, 0x20000u);
-  EXPECT_EQ(call.destinationSize, static_cast<DWORD>(MAX_PATH));
+  EXPECT_EQ(call.destinationSize, kPathBytes);
   EXPECT_TRUE(call.destination && call.requiredSize && call.component);
   EXPECT_EQ(run.machine.devices.storedInfs.size(), 1u);
   EXPECT_EQ(run.Log(), "");  // success writes nothing

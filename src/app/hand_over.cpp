@@ -16,9 +16,9 @@ BOOL CSetupApp::HandOverTo64Bit() {
   platform::MachineKind machine = platform::GetMachineKind(processes, m_platform.x64Program);
   if (!machine.wow64 || machine.Arm64()) return FALSE;
 
-  char self[MAX_PATH] = {};
-  DWORD length = processes.GetModuleFileNameA(nullptr, self, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return FALSE;
+  char self[kPathBytes] = {};
+  DWORD length = processes.GetModuleFileNameA(nullptr, self, kPathBytes);
+  if (length == 0 || length >= kPathBytes) return FALSE;
   std::string program(self, length);
   size_t slash = program.find_last_of('\\');
   if (slash == std::string::npos) return FALSE;

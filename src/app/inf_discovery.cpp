@@ -15,10 +15,10 @@ void ShowError(LPCSTR message, DWORD code) {
 }  // namespace
 
 CString CSetupApp::FindInfFile() {
-  char directory[MAX_PATH] = {};
-  DWORD length = m_platform.files->GetCurrentDirectoryA(MAX_PATH, directory);
+  char directory[kPathBytes] = {};
+  DWORD length = m_platform.files->GetCurrentDirectoryA(kPathBytes, directory);
   // A directory that does not fit the buffer is as unreadable as a failure.
-  if (length == 0 || length >= MAX_PATH) {
+  if (length == 0 || length >= kPathBytes) {
     ShowError("Can't get current directory!", 0);
     return CString();
   }

@@ -11,6 +11,9 @@ ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 BOOL CSetupApp::InitInstance() {
+  // Before the hand-over, which would pass the damaged command line on as
+  // if it were whole.
+  if (RefuseUnreadableNames()) return FALSE;
   if (HandOverTo64Bit()) return FALSE;
 
   AfxEnableControlContainer();

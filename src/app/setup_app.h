@@ -27,6 +27,13 @@ class CSetupApp : public CWinApp {
   // ShowRunningSetup brings that run's dialog to the front.
   bool TakeRunLock(const platform::MutexHandle& lock, platform::MutexOwnership& taken);
   void ShowRunningSetup();
+  // Names that the system's ANSI code page could not hold (app/readable_names.cpp).
+  // UnreadableName is the refusal's text for the current folder or the
+  // command line, or null when both came through whole; RefuseUnreadableNames
+  // reports it (a box, or the log, else the event), sets exit status 1 and
+  // returns TRUE, or returns FALSE when there is nothing to refuse.
+  LPCSTR UnreadableName();
+  BOOL RefuseUnreadableNames();
 
  private:
   platform::Platform m_platform;

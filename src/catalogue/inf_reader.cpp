@@ -116,7 +116,7 @@ TargetPlatform CSetupDlg::GetTargetPlatform() {
 // When neither is there, the error of the first lookup is kept.
 CSetupDlg::MonitorLookup CSetupDlg::LookUpMonitor(HINF inf, const std::string& installSection) {
   platform::ISetupApi& setup = *m_platform.setup;
-  char actual[MAX_PATH] = {};
+  char actual[kPathBytes] = {};
   const char* section = installSection.c_str();
   std::string arm64Section;
   if (m_machine.Arm64()) {
@@ -124,22 +124,22 @@ CSetupDlg::MonitorLookup CSetupDlg::LookUpMonitor(HINF inf, const std::string& i
     arm64Section = Arm64InstallSection(setup, inf, installSection);
     section = arm64Section.c_str();
   } else if (installSection.size() <= kLongestSectionToDecorate &&
-             setup.SetupDiGetActualSectionToInstallA(inf, section, actual, MAX_PATH, nullptr,
+             setup.SetupDiGetActualSectionToInstallA(inf, section, actual, kPathBytes, nullptr,
                                                      nullptr)) {
     section = actual;
   }
 
   MonitorLookup lookup;
-  char dataSection[MAX_PATH] = {};
-  char value[MAX_PATH] = {};
+  char dataSection[kPathBytes] = {};
+  char value[kPathBytes] = {};
   lookup.found = setup.SetupGetLineTextA(nullptr, inf, section, "DataSection", dataSection,
-                                         MAX_PATH, nullptr) &&
+                                         kPathBytes, nullptr) &&
                  setup.SetupGetLineTextA(nullptr, inf, dataSection, "LanguageMonitor", value,
-                                         MAX_PATH, nullptr);
+                                         kPathBytes, nullptr);
   if (!lookup.found) {
     lookup.error = m_platform.error->GetLastError();
-    lookup.found =
-        setup.SetupGetLineTextA(nullptr, inf, section, "LanguageMonitor", value, MAX_PATH, nullptr);
+    lookup.found = setup.SetupGetLineTextA(nullptr, inf, section, "LanguageMonitor", value,
+                                           kPathBytes, nullptr);
   }
   if (lookup.found) {
     const char* comma = std::strchr(value, ',');
@@ -161,7 +161,7 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
     return fail(infFile, "Error Reading INF!");
   }
   std::string path = m_paths.InfPath(infFile.str());
-  if (path.size() >= MAX_PATH) {
+  if (path.size() >= kPathBytes) {
     m_platform.error->SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return fail(infFile, "Error Reading INF!");
   }

@@ -31,12 +31,12 @@ bool CSetupDlg::CopyInfToStore() {
   m_strStatus = "Copying the INF file.";
   UpdateData(FALSE);
 
-  char destination[MAX_PATH] = {};
+  char destination[kPathBytes] = {};
   DWORD required = 0;
   LPSTR component = nullptr;
   bool copied =
       m_platform.devices->SetupCopyOEMInfA(m_paths.inf.c_str(), m_paths.folder.c_str(), SPOST_PATH,
-                                           SP_COPY_SOURCE_SIS_MASTER, destination, MAX_PATH,
+                                           SP_COPY_SOURCE_SIS_MASTER, destination, kPathBytes,
                                            &required, &component) != FALSE;
   if (copied) {
     m_strResult.Format("%s %s",

@@ -31,15 +31,15 @@ PackagePaths PackagePaths::Read(platform::IFiles& files, platform::IThreadError&
   PackagePaths paths;
   if (IsFullPath(infFile)) {
     std::string folder = FolderOf(infFile, codePage);
-    if (folder.size() >= MAX_PATH) {
+    if (folder.size() >= kPathBytes) {
       paths.folderError = ERROR_FILENAME_EXCED_RANGE;
     } else {
       paths.folder = folder;
     }
   } else {
-    char directory[MAX_PATH] = {};
-    DWORD length = files.GetCurrentDirectoryA(MAX_PATH, directory);
-    if (length == 0 || length >= MAX_PATH) {
+    char directory[kPathBytes] = {};
+    DWORD length = files.GetCurrentDirectoryA(kPathBytes, directory);
+    if (length == 0 || length >= kPathBytes) {
       paths.folderError = error.GetLastError();
     } else {
       paths.folder = directory;
@@ -49,9 +49,9 @@ PackagePaths PackagePaths::Read(platform::IFiles& files, platform::IThreadError&
     paths.inf = paths.InfPath(infFile);
     paths.backup = paths.InFolder("bak");
   }
-  char windows[MAX_PATH] = {};
-  UINT windowsLength = files.GetWindowsDirectoryA(windows, MAX_PATH);
-  if (windowsLength != 0 && windowsLength < MAX_PATH) paths.windows = windows;
+  char windows[kPathBytes] = {};
+  UINT windowsLength = files.GetWindowsDirectoryA(windows, kPathBytes);
+  if (windowsLength != 0 && windowsLength < kPathBytes) paths.windows = windows;
   return paths;
 }
 
@@ -65,6 +65,6 @@ std::string PackagePaths::Log() const {
 
 std::optional<std::string> PackagePaths::InstalledMonitor(const std::string& monitor) const {
   // "\system32\" and the terminator take 11 characters.
-  if (monitor.size() + windows.size() + 11 > MAX_PATH) return std::nullopt;
+  if (monitor.size() + windows.size() + 11 > kPathBytes) return std::nullopt;
   return windows + "\\system32\\" + monitor;
 }

@@ -30,6 +30,6 @@ struct PackagePaths {
   // The progress log in the package folder; without one, the log's bare name.
   std::string Log() const;
   // <windows>\system32\<monitor>; nothing when that path would not fit in
-  // MAX_PATH.
+  // kPathBytes.
   std::optional<std::string> InstalledMonitor(const std::string& monitor) const;
 };

@@ -15,11 +15,11 @@ LONG SetText(platform::IRegistry& registry, HKEY key, LPCSTR name, const std::st
                                  static_cast<DWORD>(text.size() + 1));
 }
 
-// A REG_SZ value of at most MAX_PATH characters.
+// A REG_SZ value of a path of at most MAX_PATH characters.
 std::optional<std::string> GetText(platform::IRegistry& registry, HKEY key, LPCSTR name) {
-  std::vector<char> text(MAX_PATH + 1, '\0');
+  std::vector<char> text(kPathBytes + 1, '\0');
   DWORD type = REG_NONE;
-  DWORD size = MAX_PATH;
+  DWORD size = kPathBytes;
   if (registry.RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(text.data()),
                                 &size) != ERROR_SUCCESS ||
       type != REG_SZ)

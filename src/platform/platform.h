@@ -89,6 +89,19 @@ class IRegistry {
   virtual LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) = 0;
 };
 
+// What the system keeps in UTF-16: the current directory and the command
+// line, beside the command line in the ANSI code page that the C runtime
+// gave the program, and the system's conversion from that code page.
+class IWideText {
+ public:
+  virtual ~IWideText() = default;
+  virtual DWORD GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) = 0;
+  virtual LPCWSTR GetCommandLineW() = 0;
+  virtual LPCSTR GetCommandLineA() = 0;
+  virtual int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr,
+                                  int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar) = 0;
+};
+
 // The event log: a source's handle, and the events written through it.
 class IEventLog {
  public:
@@ -245,6 +258,7 @@ struct Platform {
   ISync* sync = nullptr;
   IWindows* windows = nullptr;
   IEventLog* eventLog = nullptr;
+  IWideText* wideText = nullptr;
   // The ANSI code page that every text of the program is in.
   const AnsiCodePage* codePage = nullptr;
   ISystemVersion* version = nullptr;
@@ -275,6 +289,7 @@ struct Platform {
     Take(p.sync, m);
     Take(p.windows, m);
     Take(p.eventLog, m);
+    Take(p.wideText, m);
     Take(p.codePage, m);
     Take(p.version, m);
     if constexpr (requires { m.x64Program; }) p.x64Program = m.x64Program;

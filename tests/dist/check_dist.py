@@ -182,6 +182,9 @@ def check_manifest(pe):
         raise Bad("dpiAwareness %r" % dpi)
     if controls != ["6.0.0.0"]:
         raise Bad("common controls %r" % controls)
+    pages = [e.text for e in root.iter() if e.tag.endswith("}activeCodePage")]
+    if pages != ["UTF-8"]:
+        raise Bad("activeCodePage %r" % pages)
 
 
 # What the programs may import statically: the KnownDLLs of Windows, which

@@ -3,6 +3,7 @@
 // update that leaves the printer as it was. The driver update's answer
 // comes from the newdev.dll stand-in (newdev_double.cpp), which the case's
 // prefix loads instead of Wine's own (wine_prefix.sh run ... --newdev).
+#include <cctype>
 #include <cstdio>
 #include <optional>
 #include <regex>
@@ -113,11 +114,21 @@ class EventTrace {
  private:
   std::string Read() const { return m_file.empty() ? "" : ReadWholeFile(m_file).value_or(""); }
 
-  // A string as Wine's debugstr_w wrote it, back as it was.
+  // A string as Wine's debugstr_w wrote it, back as it was, in UTF-8: a
+  // character beyond ASCII stands as a backslash and four hex digits.
   static std::string Unescaped(const std::string& traced) {
     std::string text;
     for (size_t i = 0; i < traced.size(); ++i) {
       char c = traced[i];
+      if (c == '\\' && i + 4 < traced.size() &&
+          std::isxdigit(static_cast<unsigned char>(traced[i + 1]))) {
+        wchar_t unit = static_cast<wchar_t>(std::stoul(traced.substr(i + 1, 4), nullptr, 16));
+        char bytes[8] = {};
+        text.append(bytes, ::WideCharToMultiByte(CP_UTF8, 0, &unit, 1, bytes, sizeof bytes, nullptr,
+                                                 nullptr));
+        i += 4;
+        continue;
+      }
       if (c == '\\' && i + 1 < traced.size()) {
         c = traced[++i];
         c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
@@ -743,6 +754,124 @@ TEST_F(AfterRestart, MachineRestartedAfterAKill) {
               static_cast<unsigned long>(exitCode),
               SpoolerState() == SERVICE_RUNNING ? "running" : "stopped",
               PathExists(InstalledMonitorPath()) ? "in system32" : "gone");
+}
+
+// Names in any language, on one machine, this program's code page being
+// UTF-8 as the test program's own is (e2e.manifest): fullwidth quotation
+// marks, which are letters; an Install from a Chinese folder for a printer
+// named in Japanese; an Update from a Cyrillic folder; a UTF-16 INF with
+// French and Japanese model names.
+class AnyLanguage : public Deployment {
+ protected:
+  std::string FolderFor(const std::string& root, const std::string&) const override {
+    return root + "\\Драйверы";
+  }
+
+  // A printer named in Japanese, with a driver record under its name.
+  static void AddPrinter(const std::string& name) {
+    const std::string print = "SYSTEM\\CurrentControlSet\\Control\\Print\\";
+    for (const auto& [value, text] : {std::pair<LPCSTR, std::string>{"Name", name},
+                                      {"Printer Driver", name},
+                                      {"Port", "LPT3:"},
+                                      {"Print Processor", "winprint"},
+                                      {"Datatype", "RAW"}})
+      ASSERT_EQ(::RegSetKeyValueA(HKEY_LOCAL_MACHINE, (print + "Printers\\" + name).c_str(), value,
+                                  REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1)),
+                0);
+    const std::string driver = print + "Environments\\" +
+                               (sizeof(void*) == 8 ? "Windows x64" : "Windows NT x86") +
+                               "\\Drivers\\Version-3\\" + name;
+    const BYTE date[8] = {0x00, 0x80, 0x3e, 0xd5, 0xde, 0xb1, 0xda, 0x01};
+    const BYTE version[8] = {9, 0, 0, 0, 1, 0, 3, 0};
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, driver.c_str(), "DriverDate", REG_BINARY, date, 8);
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, driver.c_str(), "DriverVersion", REG_BINARY, version, 8);
+  }
+
+  // The first line of the log, shown byte for byte.
+  std::string FirstLogLine(const std::string& folder, DWORD exitCode) {
+    std::string line = ReadWholeFile(folder + "\\" + kLogFile).value_or("(no log)");
+    line = line.substr(0, line.find('\n'));
+    std::printf("from %s: exit status %lu, the log's first line: %s", folder.c_str(),
+                static_cast<unsigned long>(exitCode), line == "(no log)" ? "(no log)" : "");
+    for (unsigned char c : line == "(no log)" ? "" : line) std::printf(" %02X", c);
+    std::printf("\n");
+    return line;
+  }
+
+  // Field i of the one event since `trace` began.
+  static std::string EventField(const EventTrace& trace, size_t i) {
+    std::vector<TracedEvent> events = trace.Events();
+    EXPECT_EQ(events.size(), 1u);
+    return events.size() == 1 && events[0].strings.size() > i ? events[0].strings[i] : "";
+  }
+};
+
+TEST_F(AnyLanguage, NamesInAnyLanguage) {
+  if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
+  ASSERT_NO_FATAL_FAILURE(PrepareMachine());
+  const std::string japanese = "QVR 3417 営業部";
+  ASSERT_NO_FATAL_FAILURE(AddPrinter(japanese));
+
+  // "＂QVR" names no printer: the run ends at once and touches nothing.
+  DWORD exitCode = 1;
+  ASSERT_NO_FATAL_FAILURE(RunUnattended("setup.inf ＂QVR 3417＂ SILENT", &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(FirstLogLine(m_folder, exitCode), "(no log)");
+  ASSERT_NO_FATAL_FAILURE(ExpectMachineUntouched());
+
+  {
+    const std::string chinese = m_folder.substr(0, m_folder.rfind('\\')) + "\\驱动程序";
+    ASSERT_TRUE(MakeEmptyFolder(chinese));
+    ASSERT_NO_FATAL_FAILURE(WriteFileAt(chinese + "\\setup.inf", kPackageInf));
+    const std::vector<std::string> before = InfStore();
+    EventTrace trace;
+    std::string error;
+    ASSERT_TRUE(m_child.Start(m_exe, "setup.inf \"" + japanese + "\" SILENT", chinese, &error))
+        << error;
+    ASSERT_TRUE(m_child.WaitForExit(e2e::kWaitMs, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(FirstLogLine(chinese, exitCode), "");  // a done Install logs nothing
+    ExpectPackageInfAddedToStore(before);
+    if (trace.Readable()) {
+      EXPECT_EQ(EventField(trace, 2), "Install");
+      EXPECT_EQ(EventField(trace, 4), japanese);
+      EXPECT_EQ(EventField(trace, 11), chinese + "\\" + kLogFile);
+    }
+  }
+
+  {
+    EventTrace trace;
+    ASSERT_NO_FATAL_FAILURE(RunUnattended(kScripted, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(FirstLogLine(m_folder, exitCode), m_folder);
+    ExpectMonitorBackedUpAndSpoolerRunning();
+    if (trace.Readable()) {
+      EXPECT_EQ(EventField(trace, 11), Path(kLogFile));
+    }
+  }
+
+  // A UTF-16 INF: its model names as they are, and the Japanese printer
+  // with its driver version.
+  std::wstring inf =
+      L"\xfeff[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n"
+      L"[Manufacturer]\r\nQVR=QVR\r\n[QVR]\r\n"
+      L"a = QVR5200, LPTENUM\\QVR5200, QVR 5200 \u00c9tiquettes\r\n"
+      L"b = QVR6100, LPTENUM\\QVR6100, QVR 6100 \u30e9\u30d9\u30eb\r\n";
+  ASSERT_NO_FATAL_FAILURE(WriteFile(
+      "labels.inf", std::string(reinterpret_cast<const char*>(inf.data()), inf.size() * 2)));
+  ASSERT_NO_FATAL_FAILURE(Start("labels.inf"));
+  HWND dialog = AwaitWindow(kMainCaption);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(e2e::ListItems(dialog, IDC_MODELS),
+            (std::vector<std::string>{"QVR 5200 Étiquettes", "QVR 6100 ラベル"}));
+  std::vector<std::string> printers = e2e::ListItems(dialog, IDC_INSTALLED);
+  std::vector<std::string> versions = e2e::ListItems(dialog, IDC_DRIVER_VERSIONS);
+  auto at = std::find(printers.begin(), printers.end(), japanese);
+  ASSERT_NE(at, printers.end());
+  ASSERT_EQ(versions.size(), printers.size());
+  EXPECT_EQ(versions[static_cast<size_t>(at - printers.begin())], "3.1.0.9");
+  ASSERT_NO_FATAL_FAILURE(Dismiss(dialog, IDOK));
+  ExpectEndsWithCodeZero();
 }
 
 }  // namespace

@@ -270,6 +270,33 @@ DWORD SimMachine::GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
   return length;
 }
 
+namespace {
+std::u16string Widened(std::string_view text) {
+  std::u16string wide;
+  for (char c : text) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return wide;
+}
+}  // namespace
+
+DWORD SimMachine::GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
+  const std::u16string folder = wideCurrentDirectory.value_or(Widened(m_currentDirectory));
+  DWORD length = static_cast<DWORD>(folder.size());
+  if (lpBuffer == nullptr || nBufferLength <= length) return length + 1;
+  std::copy(folder.c_str(), folder.c_str() + length + 1, lpBuffer);
+  return length;
+}
+
+LPCWSTR SimMachine::GetCommandLineW() {
+  m_wideCommandLine = wideCommandLine.value_or(Widened(commandLine));
+  return m_wideCommandLine.c_str();
+}
+
+int SimMachine::MultiByteToWideChar(UINT, DWORD, LPCSTR text, int bytes, LPWSTR wide, int) {
+  const std::u16string widened = Widened(std::string_view(text, static_cast<size_t>(bytes)));
+  if (wide != nullptr) std::copy(widened.begin(), widened.end(), wide);
+  return static_cast<int>(widened.size());
+}
+
 HANDLE SimMachine::FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) {
   findPatterns.emplace_back(lpFileName);
   if (Enter("FindFirstFileA")) return INVALID_HANDLE_VALUE;

@@ -26,7 +26,8 @@ class SimMachine : public platform::IFiles,
                    public platform::IMemory,
                    public platform::IClock,
                    public platform::IProcesses,
-                   public platform::ISystemVersion {
+                   public platform::ISystemVersion,
+                   public platform::IWideText {
  public:
   SimMachine();
   ~SimMachine() override;
@@ -37,6 +38,11 @@ class SimMachine : public platform::IFiles,
 
   // The ANSI code page of the machine's texts.
   TableCodePage codePage{1252};
+  // The command line, and what the machine keeps in UTF-16: unless a test
+  // sets what the code page lost, the ANSI texts widened byte for byte (as
+  // code page 1252 converts them, but for 0x80-0x9F).
+  std::string commandLine = "qvrsetup.exe";
+  std::optional<std::u16string> wideCommandLine, wideCurrentDirectory;
 
   // The parts of the machine that have state of their own.
   SimRegistry registry{*this};
@@ -196,6 +202,13 @@ class SimMachine : public platform::IFiles,
   // ---- ISystemVersion
   BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) override;
 
+  // ---- IWideText (code page 1252 only)
+  DWORD GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) override;
+  LPCWSTR GetCommandLineW() override;
+  LPCSTR GetCommandLineA() override { return commandLine.c_str(); }
+  int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                          LPWSTR lpWideCharStr, int cchWideChar) override;
+
   // Records a seam call by name and, when a fault is queued for it, sets the
   // last error and returns true: the call then fails.
   bool Enter(const std::string& call);
@@ -228,6 +241,7 @@ class SimMachine : public platform::IFiles,
   int m_errno = 0;
   std::string m_windowsDirectory = "C:\\windows";
   std::set<std::string> m_heldBySpooler;  // upper-cased absolute paths
+  std::u16string m_wideCommandLine;
 };
 
 }  // namespace sim

@@ -22,10 +22,10 @@ ModuleHandle LoadSystemLibrary(LPCSTR name) {
   HMODULE module = ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (module == nullptr && ::GetLastError() == ERROR_INVALID_PARAMETER) {
     // A system that lacks the search flags: the full path of system32.
-    char path[MAX_PATH] = {};
-    UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+    char path[kPathBytes] = {};
+    UINT length = ::GetSystemDirectoryA(path, kPathBytes);
     std::string full = std::string(path, length) + "\\" + name;
-    if (length != 0 && length < MAX_PATH) module = ::LoadLibraryA(full.c_str());
+    if (length != 0 && length < kPathBytes) module = ::LoadLibraryA(full.c_str());
   }
   return ModuleHandle(module);
 }
@@ -53,6 +53,7 @@ class Win32Machine final : public IFiles,
                            public IWindows,
                            public ISystemVersion,
                            public IEventLog,
+                           public IWideText,
                            public CrtCodePage {
  public:
   DWORD GetCurrentDirectoryA(DWORD n, LPSTR buffer) override {
@@ -129,6 +130,16 @@ class Win32Machine final : public IFiles,
     return ::ReportEventA(source, type, category, id, user, count, dataSize, strings, data);
   }
   BOOL DeregisterEventSource(HANDLE source) override { return ::DeregisterEventSource(source); }
+
+  DWORD GetCurrentDirectoryW(DWORD n, LPWSTR buffer) override {
+    return ::GetCurrentDirectoryW(n, buffer);
+  }
+  LPCWSTR GetCommandLineW() override { return ::GetCommandLineW(); }
+  LPCSTR GetCommandLineA() override { return ::GetCommandLineA(); }
+  int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int bytes, LPWSTR wide,
+                          int room) override {
+    return ::MultiByteToWideChar(codePage, flags, text, bytes, wide, room);
+  }
 
   BOOL EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD size,
                      LPDWORD needed, LPDWORD returned) override {
@@ -270,7 +281,13 @@ class Win32Machine final : public IFiles,
 
 Platform RealPlatform() {
   static Win32Machine machine;
-  return Platform::Of(machine);
+  Platform platform = Platform::Of(machine);
+  // The C runtime's multibyte functions know single- and double-byte code
+  // pages only. Under UTF-8 (the manifest's activeCodePage) the texts are
+  // stepped and upper-cased by the program's own rules instead.
+  static const TableCodePage utf8(CP_UTF8);
+  if (::GetACP() == CP_UTF8) platform.codePage = &utf8;
+  return platform;
 }
 
 }  // namespace platform
