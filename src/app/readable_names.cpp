@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/setup_app.h"
 #include "engine/exit_status.h"
+#include "engine/package_paths.h"
 #include "engine/run_event.h"
 #include "log/progress_log.h"
 
@@ -77,8 +78,17 @@ BOOL CSetupApp::RefuseUnreadableNames() {
     CWnd().MessageBox(refusal, QVR_DIALOG_CAPTION, MB_OK | MB_ICONHAND);
     return TRUE;
   }
-  // A script reads the log, and the event where there can be no log.
-  g_hLogFile = CreateProgressLog(*m_platform.files);
+  // A script reads the log, and the event where there can be no log. The
+  // log of an INF without a full path goes into the current directory by
+  // its bare name, since the folder's own name may be the one that can't be
+  // read.
+  const std::string infFile = values.infFile.str();
+  const std::string log =
+      PackagePaths::IsFullPath(infFile)
+          ? PackagePaths::Read(*m_platform.files, *m_platform.error, *m_platform.codePage, infFile)
+                .Log()
+          : std::string(QVR_LOG_FILE_NAME);
+  g_hLogFile = CreateProgressLog(*m_platform.files, log);
   if (platform::FileHandle::IsValid(g_hLogFile)) {
     const std::string line = std::string(refusal) + "\n";
     WriteProgressLog(*m_platform.files, line.c_str(), static_cast<DWORD>(line.size()));

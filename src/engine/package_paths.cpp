@@ -6,12 +6,16 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+}  // namespace
+
 // A drive letter with its colon and a separator, or two separators.
-bool IsFullPath(const std::string& path) {
+bool PackagePaths::IsFullPath(const std::string& path) {
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return true;
   const char drive = static_cast<char>(path.empty() ? 0 : path[0] | 0x20);
   return path.size() >= 3 && drive >= 'a' && drive <= 'z' && path[1] == ':' && IsSeparator(path[2]);
 }
+
+namespace {
 
 // The folder part of a full path: up to its last separator, which a
 // drive's root keeps ("C:\"). Steps by whole characters, so that the

@@ -22,6 +22,8 @@ struct PackagePaths {
   static PackagePaths Read(platform::IFiles& files, platform::IThreadError& error,
                            const AnsiCodePage& codePage, const std::string& infFile);
 
+  // A drive letter with its colon and a separator, or a UNC path.
+  static bool IsFullPath(const std::string& path);
   bool HasFolder() const { return !folder.empty(); }
   std::string InFolder(const std::string& name) const { return folder + "\\" + name; }
   // The INF as given when it has a full path, otherwise in the folder.
