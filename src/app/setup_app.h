@@ -4,6 +4,7 @@
 #include "framework/afx.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
+#include "ui/operator_texts.h"
 
 // The machine-wide mutex that one run of the program holds.
 #define QVR_RUN_MUTEX "Global\\QVRSetupRun"
@@ -27,6 +28,8 @@ class CSetupApp : public CWinApp {
   // ShowRunningSetup brings that run's dialog to the front.
   bool TakeRunLock(const platform::MutexHandle& lock, platform::MutexOwnership& taken);
   void ShowRunningSetup();
+  // The language of the user's UI, which the error dialog speaks.
+  OperatorLanguage OperatorLanguageNow();
 
  private:
   platform::Platform m_platform;

@@ -24,9 +24,9 @@ std::vector<DialogTemplate> BuildTemplates() {
       "QVR Driver Setup",
       326,
       206,
-      DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU,
+      DS_SHELLFONT | DS_MODALFRAME | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU,
       WS_EX_APPWINDOW,
-      "MS Sans Serif",
+      "MS Shell Dlg",
       8,
       {
           {IDOK, "Button", "End", 266, 168, 50, 14, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
@@ -55,9 +55,9 @@ std::vector<DialogTemplate> BuildTemplates() {
       "Error",
       186,
       66,
-      DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU,
+      DS_SHELLFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU,
       0,
-      "MS Sans Serif",
+      "MS Shell Dlg",
       8,
       {
           {IDOK, "Button", "OK", 60, 45, 50, 14, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 0},

@@ -133,6 +133,8 @@ class SimMachine : public platform::IFiles,
     WORD suiteMask = 0;
     BYTE productType = VER_NT_WORKSTATION;
   } systemVersion;
+  // The user's UI language: English (United States) unless a test says.
+  LANGID uiLanguage = 0x0409;
   void SetWindowsDirectory(const std::string& path) { m_windowsDirectory = path; }
   // Deleting this file fails while the spooler runs, which holds it loaded.
   void SetHeldBySpooler(const std::string& path);
@@ -195,6 +197,7 @@ class SimMachine : public platform::IFiles,
 
   // ---- ISystemVersion
   BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) override;
+  LANGID GetUserDefaultUILanguage() override { return uiLanguage; }
 
   // Records a seam call by name and, when a fault is queued for it, sets the
   // last error and returns true: the call then fails.
