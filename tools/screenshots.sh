@@ -81,10 +81,11 @@ export DISPLAY=$display
 # in a Wine desktop as large as the screen at its top left corner, so Wine
 # draws frames and captions itself (no window manager runs) and a window's
 # screen coordinates are those of the X screen.
-# Fonts: this Wine finds its own fonts (fonts-wine: "MS Sans Serif", the
-# dialogs' font, Tahoma for captions, Marlett for the caption buttons) only
+# Fonts: this Wine finds its own fonts (fonts-wine: Tahoma, which "MS Shell
+# Dlg", the dialogs' font, stands for, and Marlett for the caption buttons) only
 # in C:\windows\Fonts. Elsewhere it falls back on whatever fontconfig
 # offers: other metrics, and the close button drawn as the letter "r".
+# Japanese and Chinese glyphs come from fontconfig (fonts-wqy-microhei).
 wine_fonts=/usr/share/wine/fonts
 if [ ! -f "$machine/system.reg" ] || [ packages/sample/machine.reg -nt "$machine/system.reg" ] ||
   [ "$0" -nt "$machine/system.reg" ]; then

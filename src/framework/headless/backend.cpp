@@ -268,7 +268,7 @@ INT_PTR RunModal(CDialog& dialog, HWND parent) {
   window->text = t->caption;
   window->style = t->style;
   window->parent = FromHwnd(parent);
-  // Dialog units of an 8-point "MS Sans Serif": 6 x 13 pixels per 4 x 8 units.
+  // Dialog units of an 8-point dialog font: 6 x 13 pixels per 4 x 8 units.
   window->cx = t->cx * 6 / 4;
   window->cy = t->cy * 13 / 8;
   for (const headless::ControlTemplate& c : t->controls) {
