@@ -102,7 +102,7 @@ const OperatorText kTexts[] = {
     {"Error Reading INF!", "Fehler beim Lesen der INF-Datei", "Erreur de lecture du fichier INF",
      "Error al leer el archivo INF", "Errore durante la lettura del file INF",
      "INF ファイルの読み取りエラー", "读取 INF 文件时出错"},
-    {"Reading INF", "INF-Datei lesen", "Lecture du fichier INF", "Lectura del archivo INF",
+    {"Reading INF", "Lesen der INF-Datei", "Lecture du fichier INF", "Lectura del archivo INF",
      "Lettura del file INF", "INF ファイルの読み取り", "读取 INF 文件"},
     {"Error Reading Manufacturer!", "Der Hersteller kann nicht gelesen werden.",
      "Impossible de lire le fabricant.", "No se puede leer el fabricante.",
@@ -190,7 +190,7 @@ const OperatorText kTexts[] = {
      "el actual.",
      "È stato trovato un dispositivo corrispondente, ma il driver specificato non è migliore "
      "di quello corrente.",
-     "一致するデバイスが見つかりましたが、指定されたドライバーは現在のドライバーより新しく"
+     "一致するデバイスが見つかりましたが、指定されたドライバーは現在のドライバーより適切では"
      "ありません。",
      "找到了匹配的设备，但指定的驱动程序并不优于当前的驱动程序。"},
     {"Language Monitor restored", "Der Sprachmonitor wurde wiederhergestellt.",
