@@ -159,9 +159,9 @@ TEST(SetupDialog, MinimisedDialogDrawsItsIconInTheMiddle) {
     dragIcon = reinterpret_cast<HCURSOR>(r);
   });
   ASSERT_EQ(run.session.drawnIcons.size(), 1u);
-  // 326 x 206 dialog units are 489 x 334 pixels here; the icon is 32 x 32.
+  // 326 x 222 dialog units are 489 x 360 pixels here; the icon is 32 x 32.
   EXPECT_EQ(run.session.drawnIcons[0].x, (489 - 32 + 1) / 2);
-  EXPECT_EQ(run.session.drawnIcons[0].y, (334 - 32 + 1) / 2);
+  EXPECT_EQ(run.session.drawnIcons[0].y, (360 - 32 + 1) / 2);
   EXPECT_EQ(run.session.drawnIcons[0].icon, headless::IconHandle(IDR_MAINFRAME));
   EXPECT_EQ(run.session.iconEraseMessages, 1);
   EXPECT_EQ(dragIcon, headless::IconHandle(IDR_MAINFRAME));

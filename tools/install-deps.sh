@@ -15,7 +15,7 @@ set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xauth xvfb zip unzip
-  clang libclang-rt-14-dev libbenchmark-dev python3 bc imagemagick fonts-wine osslsigncode openssl)
+  clang libclang-rt-14-dev libbenchmark-dev python3 bc imagemagick fonts-wine fonts-wqy-microhei locales osslsigncode openssl)
 
 preferences_dir="${QVR_APT_PREFERENCES_DIR:-/etc/apt/preferences.d}"
 retry_seconds="${QVR_APT_RETRY_SECONDS:-5}"

@@ -81,10 +81,11 @@ export DISPLAY=$display
 # in a Wine desktop as large as the screen at its top left corner, so Wine
 # draws frames and captions itself (no window manager runs) and a window's
 # screen coordinates are those of the X screen.
-# Fonts: this Wine finds its own fonts (fonts-wine: "MS Sans Serif", the
-# dialogs' font, Tahoma for captions, Marlett for the caption buttons) only
+# Fonts: this Wine finds its own fonts (fonts-wine: Tahoma, which "MS Shell
+# Dlg", the dialogs' font, stands for, and Marlett for the caption buttons) only
 # in C:\windows\Fonts. Elsewhere it falls back on whatever fontconfig
 # offers: other metrics, and the close button drawn as the letter "r".
+# Japanese and Chinese glyphs come from fontconfig (fonts-wqy-microhei).
 wine_fonts=/usr/share/wine/fonts
 if [ ! -f "$machine/system.reg" ] || [ packages/sample/machine.reg -nt "$machine/system.reg" ] ||
   [ "$0" -nt "$machine/system.reg" ]; then
@@ -157,4 +158,30 @@ done || status=$?
 if [ -s "$root/driver.log" ]; then sed 's/^/  /' "$root/driver.log" >&2; fi
 [ "$status" -eq 0 ] || die "the driver failed (status $status); see above"
 [ "$taken" -eq 4 ] || die "$taken pictures instead of 4"
-echo "Four pictures in $out."
+
+# The same dialog in German and in Japanese: Wine takes the user's UI
+# language from LANG, with locales compiled here, as the machine may have
+# none of them installed.
+locales=$root/locales
+mkdir -p "$locales"
+for lang in de_DE:05-german ja_JP:06-japanese; do
+  locale=${lang%%:*}
+  name=${lang#*:}
+  [ -f "$locales/$locale.UTF-8/LC_CTYPE" ] || localedef -i "$locale" -f UTF-8 \
+    "$locales/$locale.UTF-8" >/dev/null 2>&1 || [ -f "$locales/$locale.UTF-8/LC_CTYPE" ] ||
+    die "could not compile the locale $locale.UTF-8"
+  status=0
+  LANG=$locale.UTF-8 LC_ALL=$locale.UTF-8 LOCPATH=$PWD/$locales timeout 120 wine \
+    'C:\screenshot_driver.exe' --language "$name" 'C:\pkg\qvrsetup.exe' 'C:\pkg' 'C:\snaps' \
+    2>"$root/driver.log" | while IFS=$' \r' read -r word name x y w h; do
+    case $word in
+      SNAP) snap "$name" "$x" "$y" "$w" "$h"; taken=$((taken + 1)) ;;
+      DONE) ;;
+      *) echo "  driver: $word $name $x $y $w $h" ;;
+    esac
+  done || status=$?
+  if [ -s "$root/driver.log" ]; then sed 's/^/  /' "$root/driver.log" >&2; fi
+  [ "$status" -eq 0 ] || die "the driver failed in $locale (status $status); see above"
+done
+[ "$taken" -eq 6 ] || die "$taken pictures instead of 6"
+echo "Six pictures in $out."

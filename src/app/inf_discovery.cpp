@@ -5,8 +5,9 @@
 
 namespace {
 
-void ShowError(LPCSTR message, DWORD code) {
+void ShowError(LPCSTR message, DWORD code, OperatorLanguage language) {
   CErrorDlg error;
+  error.m_language = language;
   error.m_strMessage = message;
   error.m_dwErrorCode = code;
   error.DoModal();
@@ -19,7 +20,7 @@ CString CSetupApp::FindInfFile() {
   DWORD length = m_platform.files->GetCurrentDirectoryA(kPathBytes, directory);
   // A directory that does not fit the buffer is as unreadable as a failure.
   if (length == 0 || length >= kPathBytes) {
-    ShowError("Can't get current directory!", 0);
+    ShowError("Can't get current directory!", 0, OperatorLanguageNow());
     return CString();
   }
 
@@ -27,7 +28,8 @@ CString CSetupApp::FindInfFile() {
   WIN32_FIND_DATAA entry = {};
   platform::FindHandle search(*m_platform.files, m_platform.files->FindFirstFileA(pattern, &entry));
   if (!search.valid()) {
-    ShowError("Error enumerating INF files!", m_platform.error->GetLastError());
+    ShowError("Error enumerating INF files!", m_platform.error->GetLastError(),
+              OperatorLanguageNow());
     return CString();
   }
   search.reset();

@@ -59,6 +59,7 @@ BOOL CSetupApp::InitInstance() {
     CString infFile = FindInfFile();
     if (infFile.IsEmpty()) {
       CErrorDlg error;
+      error.m_language = OperatorLanguageNow();
       m_pMainWnd = &error;
       error.m_strMessage = "No INF file found!";
       error.DoModal();
@@ -75,4 +76,9 @@ BOOL CSetupApp::InitInstance() {
   m_nExitCode = static_cast<int>(dlg.m_dwExitCode);
   m_pMainWnd = nullptr;
   return FALSE;
+}
+
+OperatorLanguage CSetupApp::OperatorLanguageNow() {
+  if (m_platform.version == nullptr) return OperatorLanguage::English;
+  return OperatorLanguageOf(m_platform.version->GetUserDefaultUILanguage());
 }

@@ -4,6 +4,7 @@
 #include "framework/afx.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
+#include "ui/operator_texts.h"
 
 // The machine-wide mutex that one run of the program holds.
 #define QVR_RUN_MUTEX "Global\\QVRSetupRun"
@@ -34,6 +35,8 @@ class CSetupApp : public CWinApp {
   // returns TRUE, or returns FALSE when there is nothing to refuse.
   LPCSTR UnreadableName();
   BOOL RefuseUnreadableNames();
+  // The language of the user's UI, which the error dialog speaks.
+  OperatorLanguage OperatorLanguageNow();
 
  private:
   platform::Platform m_platform;

@@ -150,26 +150,26 @@ CSetupDlg::MonitorLookup CSetupDlg::LookUpMonitor(HINF inf, const std::string& i
 
 BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
   platform::ISetupApi& setup = *m_platform.setup;
-  auto fail = [&](LPCSTR text, LPCSTR caption) {
+  auto fail = [&](LPCSTR text, LPCSTR caption, bool textIsName = false) {
     ShowLastError();
-    Report(text, nullptr, caption);
+    Report(text, nullptr, caption, textIsName);
     return FALSE;
   };
 
   if (!m_paths.HasFolder()) {
     m_platform.error->SetLastError(m_paths.folderError);
-    return fail(infFile, "Error Reading INF!");
+    return fail(infFile, "Error Reading INF!", true);
   }
   std::string path = m_paths.InfPath(infFile.str());
   if (path.size() >= kPathBytes) {
     m_platform.error->SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return fail(infFile, "Error Reading INF!");
+    return fail(infFile, "Error Reading INF!", true);
   }
 
   UINT errorLine = 0;
   platform::InfHandle inf(
       setup, setup.SetupOpenInfFileA(path.c_str(), "Printer", INF_STYLE_WIN4, &errorLine));
-  if (!inf.valid()) return fail(infFile, "Error Reading INF!");
+  if (!inf.valid()) return fail(infFile, "Error Reading INF!", true);
 
   // A missing key leaves the version text as it was.
   setup.SetupGetLineTextA(nullptr, inf.get(), "Version", "DriverVer", m_strDriverVer.GetBuffer(255),
@@ -202,7 +202,8 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
     }
   }
 
-  m_grpInstallation.SetWindowText(manufacturer + " Driver Installation");
+  m_grpInstallation.SetWindowTextUtf8(
+      ShownText((manufacturer + " Driver Installation").str(), m_language).c_str());
 
   // Many models share an install section: each is looked up once.
   std::unordered_map<std::string, MonitorLookup> lookups;

@@ -3,6 +3,7 @@
 // exchange and message maps. Two backends implement the window side: real
 // Win32 windows, and headless in-memory controls for the native tests.
 #pragma once
+#include <functional>
 #include <string>
 
 #include "platform/win_types.h"
@@ -145,6 +146,12 @@ class CWnd : public CCmdTarget {
   HWND GetDlgItemHwnd(int id) const;
   int MessageBox(LPCSTR text, LPCSTR caption = nullptr, UINT type = MB_OK);
   static int GetSystemMetrics(int index);
+  // The operator's texts are UTF-8, and are shown as such whatever the
+  // process's code page.
+  void SetWindowTextUtf8(LPCSTR text);
+  int MessageBoxUtf8(LPCSTR text, LPCSTR caption, UINT type = MB_OK);
+  // Calls visit for each child window, in Z order.
+  void ForEachChild(const std::function<void(CWnd& child)>& visit) const;
 
   // Routes one window message through the message map. Returns TRUE when a
   // handler took it; *result then holds the handler's answer.
@@ -170,6 +177,7 @@ class CStatic : public CWnd {
 class CListBox : public CWnd {
  public:
   int AddString(LPCSTR item);
+  int AddStringUtf8(LPCSTR item);
   int FindString(int startAfter, LPCSTR prefix) const;
   int SetCurSel(int index);
   int GetCurSel() const;
@@ -261,3 +269,6 @@ class CWinApp : public CCmdTarget {
 };
 
 CWinApp* AfxGetApp();
+
+// A text in the process's ANSI code page, in UTF-8.
+std::string AfxAnsiToUtf8(const std::string& text);

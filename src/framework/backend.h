@@ -1,6 +1,9 @@
 // What the framework needs from a window system. The win32 backend forwards
 // to user32; the headless backend keeps the windows in memory.
 #pragma once
+#include <string>
+#include <vector>
+
 #include "framework/afx.h"
 
 namespace backend {
@@ -13,6 +16,12 @@ BOOL IsIconic(HWND hwnd);
 void GetClientRect(HWND hwnd, RECT* rect);
 HWND GetDlgItem(HWND dialog, int id);
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+// The same with UTF-8 texts.
+void SetWindowTextUtf8(HWND hwnd, LPCSTR text);
+int MessageBoxUtf8(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+int AddStringUtf8(HWND listBox, LPCSTR item);
+std::string AnsiToUtf8(const std::string& text);
+std::vector<HWND> ChildWindows(HWND parent);
 
 // Creates the dialog from its template, runs OnInitDialog and then the modal
 // loop until EndDialog; returns the EndDialog result, or -1.

@@ -74,10 +74,29 @@ int CWnd::MessageBox(LPCSTR text, LPCSTR caption, UINT type) {
   return backend::MessageBox(m_hWnd, text, caption, type);
 }
 
+void CWnd::SetWindowTextUtf8(LPCSTR text) {
+  backend::SetWindowTextUtf8(m_hWnd, text != nullptr ? text : "");
+}
+
+int CWnd::MessageBoxUtf8(LPCSTR text, LPCSTR caption, UINT type) {
+  return backend::MessageBoxUtf8(m_hWnd, text, caption, type);
+}
+
+void CWnd::ForEachChild(const std::function<void(CWnd& child)>& visit) const {
+  for (HWND hwnd : backend::ChildWindows(m_hWnd)) {
+    CWnd child;
+    child.m_hWnd = hwnd;
+    visit(child);
+  }
+}
+
+std::string AfxAnsiToUtf8(const std::string& text) { return backend::AnsiToUtf8(text); }
+
 // ---------------------------------------------------------------- CListBox
 int CListBox::AddString(LPCSTR item) {
   return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item)));
 }
+int CListBox::AddStringUtf8(LPCSTR item) { return backend::AddStringUtf8(m_hWnd, item); }
 int CListBox::FindString(int startAfter, LPCSTR prefix) const {
   return static_cast<int>(SendMessage(LB_FINDSTRING, static_cast<WPARAM>(startAfter),
                                       reinterpret_cast<LPARAM>(prefix)));

@@ -147,11 +147,13 @@ class ISetupApi {
 };
 
 // The system's version. Takes an OSVERSIONINFOA, or an OSVERSIONINFOEXA
-// whose size says so.
+// whose size says so. And the user's UI language, which the operator's
+// texts are shown in.
 class ISystemVersion {
  public:
   virtual ~ISystemVersion() = default;
   virtual BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) = 0;
+  virtual LANGID GetUserDefaultUILanguage() = 0;
 };
 
 // The service control manager.

@@ -13,6 +13,7 @@ typedef int BOOL;
 typedef unsigned char BYTE;
 typedef unsigned short WORD;
 typedef unsigned int DWORD;
+typedef WORD LANGID;
 typedef unsigned int UINT;
 typedef int LONG;
 typedef char CHAR;
@@ -206,6 +207,8 @@ typedef struct tagRECT {
 #define WS_EX_APPWINDOW 0x00040000L
 #define DS_MODALFRAME 0x80L
 #define DS_SETFONT 0x40L
+#define DS_FIXEDSYS 0x0008L
+#define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
 
 #define BS_PUSHBUTTON 0x00000000L
 #define BS_DEFPUSHBUTTON 0x00000001L

@@ -52,15 +52,17 @@ void CSetupDlg::ShowLastError() {
   if (m_bUnattended)
     WriteLog(text.get());
   else
-    MessageBox(text.get(), "Last Error", MB_OK);
+    MessageBoxUtf8(AfxAnsiToUtf8(text.get()).c_str(), ShownText("Last Error", m_language).c_str(),
+                   MB_OK);
 }
 
-void CSetupDlg::Report(LPCSTR boxText, LPCSTR logText, LPCSTR caption) {
+void CSetupDlg::Report(LPCSTR boxText, LPCSTR logText, LPCSTR caption, bool boxTextIsName) {
   if (m_bNoReports) return;
   m_strLastReport = boxText;
   if (m_bUnattended) {
     if (logText != nullptr) WriteLog(logText);
   } else {
-    MessageBox(boxText, caption, MB_OK);
+    std::string shown = boxTextIsName ? AfxAnsiToUtf8(boxText) : ShownText(boxText, m_language);
+    MessageBoxUtf8(shown.c_str(), ShownText(caption, m_language).c_str(), MB_OK);
   }
 }

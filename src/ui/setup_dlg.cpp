@@ -36,6 +36,8 @@ class LogSession {
 CSetupDlg::CSetupDlg(const platform::Platform& platform, CWnd* pParent)
     : CDialog(IDD, pParent), m_platform(platform) {
   m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
+  if (m_platform.version != nullptr)
+    m_language = OperatorLanguageOf(m_platform.version->GetUserDefaultUILanguage());
 }
 
 void CSetupDlg::DoDataExchange(CDataExchange* pDX) {
@@ -49,12 +51,27 @@ void CSetupDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_INSTALLED, m_lbInstalled);
   DDX_Control(pDX, IDC_MODELS, m_lbModels);
   DDX_Text(pDX, IDC_DRIVERVER, m_strDriverVer);
-  DDX_Text(pDX, IDC_STATUS, m_strStatus);
-  DDX_Text(pDX, IDC_RESULT, m_strResult);
+  ExchangeShownText(pDX, IDC_STATUS, m_strStatus, m_strStatusOnScreen);
+  ExchangeShownText(pDX, IDC_RESULT, m_strResult, m_strResultOnScreen);
+}
+
+// The status and result lines keep the English, which the log and the event
+// take, and show it in the operator's language; reading a line back gives
+// the English of what it shows.
+void CSetupDlg::ExchangeShownText(CDataExchange* pDX, int id, CString& value, CString& onScreen) {
+  if (pDX->m_bSaveAndValidate) {
+    value = onScreen;
+    return;
+  }
+  CWnd line;
+  line.m_hWnd = GetDlgItemHwnd(id);
+  line.SetWindowTextUtf8(ShownText(value.str(), m_language).c_str());
+  onScreen = value;
 }
 
 BOOL CSetupDlg::OnInitDialog() {
   CDialog::OnInitDialog();
+  TranslateTemplateTexts(*this, m_language);
 
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
@@ -70,7 +87,12 @@ BOOL CSetupDlg::OnInitDialog() {
   m_machine = platform::GetMachineKind(*m_platform.processes, m_platform.x64Program);
 
   if (!ListInstalledPrinters(&m_lbInstalled)) {
-    m_lbInstalled.AddString("No Printer available!");
+    // A script's printer name is looked up in this list, so a run that
+    // names one finds the English, as scripts always have.
+    if (m_strPrinterName.IsEmpty())
+      m_lbInstalled.AddStringUtf8(ShownText("No Printer available!", m_language).c_str());
+    else
+      m_lbInstalled.AddString("No Printer available!");
     m_btnInstall.EnableWindow(TRUE);
     m_stcStateIcon.SetIcon(m_hIconError);
   }

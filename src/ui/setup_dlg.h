@@ -12,6 +12,7 @@
 #include "platform/machine_kind.h"
 #include "platform/platform.h"
 #include "resource.h"
+#include "ui/operator_texts.h"
 
 class CSetupDlg : public CDialog {
  public:
@@ -91,9 +92,17 @@ class CSetupDlg : public CDialog {
 
   // Reports (ui/report.cpp). ShowLastError reports the thread's last system
   // error; Report shows a fixed text in a box, or in an unattended run writes
-  // logText to the log (nothing when logText is null).
+  // logText to the log (nothing when logText is null). The box shows boxText
+  // and the caption in the operator's language, the log gets the English; a
+  // box text that is a name is shown as it is.
   void ShowLastError();
-  void Report(LPCSTR boxText, LPCSTR logText, LPCSTR caption = "");
+  void Report(LPCSTR boxText, LPCSTR logText, LPCSTR caption = "", bool boxTextIsName = false);
+  // The language the operator reads the dialog and the boxes in.
+  OperatorLanguage m_language = OperatorLanguage::English;
+  // The English of what the status and result lines show.
+  CString m_strStatusOnScreen;
+  CString m_strResultOnScreen;
+  void ExchangeShownText(CDataExchange* pDX, int id, CString& value, CString& onScreen);
 
   // The model's hardware ID (engine/hardware_id.cpp). With no buffer it
   // stores the ID's length in *pSize and returns 0; with a buffer it copies

@@ -337,4 +337,149 @@ TEST_F(InstalledPrinters, InteractiveInstall) {
   EXPECT_FALSE(FileExists(kLogFile));
 }
 
+// ---------------------------------------------------------------------------
+// The operator's language. wine_prefix.sh runs each row with LANG set to its
+// locale, which Wine makes the user's UI language.
+
+struct LanguageRow {
+  const char* name;
+  const char* end;
+  const char* install;
+  const char* update;
+  const char* select;  // the first status line
+  const char* updateOffered;
+  const char* installOffered;
+  const char* errorCaption;
+  const char* enumerationError;
+  friend void PrintTo(const LanguageRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class OperatorLanguage : public InstalledPrinters,
+                         public ::testing::WithParamInterface<LanguageRow> {
+ protected:
+  // The DPI that programs started from now on take.
+  static void SetDpi(DWORD dpi) {
+    for (auto [root, key] : {std::pair{HKEY_CURRENT_USER, "Control Panel\\Desktop"},
+                             std::pair{HKEY_CURRENT_CONFIG, "Software\\Fonts"}})
+      ASSERT_EQ(::RegSetKeyValueA(root, key, "LogPixels", REG_DWORD, &dpi, sizeof dpi),
+                ERROR_SUCCESS);
+  }
+
+  // Every caption of the dialog fits its control; notes the tightest.
+  void ExpectCaptionsFit(HWND dialog, int dpi) {
+    for (const e2e::CaptionFit& fit : e2e::MeasureCaptions(dialog, dpi)) {
+      if (fit.id == IDOK && fit.clientWidth > 0) {
+        EXPECT_NEAR(fit.clientWidth, ::MulDiv(50, fit.baseUnit, 4), 1)
+            << "the dialog's font is not the one measured with";
+      }
+      EXPECT_TRUE(fit.Fits()) << "at " << dpi << " DPI, control " << fit.id << " \"" << fit.text
+                              << "\": " << fit.width << " x " << fit.height << " in "
+                              << fit.clientWidth << " x " << fit.clientHeight;
+      // A wrapped text fills its width; how tight it is tells its height.
+      bool wrapped = fit.id == IDC_STATUS || fit.id == IDC_RESULT;
+      double share = wrapped ? static_cast<double>(fit.height) / fit.clientHeight
+                             : static_cast<double>(fit.width) / fit.clientWidth;
+      if (share > m_tightest[wrapped]) {
+        m_tightest[wrapped] = share;
+        m_tightestText[wrapped] =
+            std::to_string(dpi) + " DPI, control " + std::to_string(fit.id) + " \"" + fit.text +
+            "\": " + std::to_string(fit.width) + " x " + std::to_string(fit.height) + " px in " +
+            std::to_string(fit.clientWidth) + " x " + std::to_string(fit.clientHeight);
+      }
+    }
+  }
+
+  // The tightest of the one-line captions, and of the wrapped lines.
+  double m_tightest[2] = {0, 0};
+  std::string m_tightestText[2];
+};
+
+// The dialog at three DPIs, with its buttons and status lines in the
+// language and every caption fitting; the error dialog of a folder without
+// an INF; and the unattended Update, whose log is the English run's.
+TEST_P(OperatorLanguage, DialogAndBoxesInTheLanguageAndTheLogInEnglish) {
+  const LanguageRow& row = GetParam();
+  for (int dpi : {96, 144, 192}) {
+    SCOPED_TRACE(std::to_string(dpi) + " DPI");
+    ASSERT_NO_FATAL_FAILURE(SetDpi(dpi));
+    ASSERT_NO_FATAL_FAILURE(Start("setup.inf"));
+    HWND dialog = AwaitWindow(kMainCaption);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(e2e::ControlText(dialog, IDOK), row.end);
+    EXPECT_EQ(e2e::ControlText(dialog, IDC_INSTALL), row.install);
+    EXPECT_EQ(e2e::ControlText(dialog, IDC_UPDATE), row.update);
+    EXPECT_EQ(e2e::ControlText(dialog, IDC_STATUS), row.select);
+    ExpectCaptionsFit(dialog, dpi);
+    ASSERT_NO_FATAL_FAILURE(SelectModel(dialog, kUpdateModel, row.updateOffered));
+    ExpectCaptionsFit(dialog, dpi);
+    ASSERT_NO_FATAL_FAILURE(SelectModel(dialog, kInstallModel, row.installOffered));
+    ExpectCaptionsFit(dialog, dpi);
+    ASSERT_NO_FATAL_FAILURE(Dismiss(dialog, IDOK));
+    ExpectEndsWithCodeZero();
+  }
+  ASSERT_NO_FATAL_FAILURE(SetDpi(96));
+
+  const std::string empty = Path("empty");
+  ASSERT_TRUE(MakeEmptyFolder(empty));
+  std::string error;
+  ASSERT_TRUE(m_child.Start(m_exe, "", empty, &error)) << error;
+  HWND search = AwaitWindow(row.errorCaption);
+  ASSERT_NE(search, nullptr);
+  EXPECT_EQ(e2e::ControlText(search, IDC_ERROR_MESSAGE), row.enumerationError);
+  ExpectCaptionsFit(search, 96);
+  ASSERT_NO_FATAL_FAILURE(Dismiss(search, IDOK));
+  HWND none = AwaitWindow(row.errorCaption);
+  ASSERT_NE(none, nullptr);
+  ExpectCaptionsFit(none, 96);
+  ASSERT_NO_FATAL_FAILURE(Dismiss(none, IDOK));
+  ExpectEndsWithCodeZero();
+  std::printf("tightest caption: %s\ntightest wrapped line: %s\n", m_tightestText[0].c_str(),
+              m_tightestText[1].c_str());
+
+  if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
+  ASSERT_NO_FATAL_FAILURE(PrepareUpdate(true));
+  ASSERT_NO_FATAL_FAILURE(PlugInPrinter());
+  DWORD exitCode = 1;
+  ASSERT_NO_FATAL_FAILURE(RunUnattended("setup.inf \"QVR 3417\" SILENT", &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  ExpectLog(UpdateLogUpToDriverUpdate(false).Text("Driver update completed."));
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Rows, OperatorLanguage, ::testing::Values(
+    LanguageRow{"InGerman", "Beenden", "Installieren", "Aktualisieren",
+                "Wählen Sie den Drucker aus, den Sie installieren möchten.",
+                "Klicken Sie auf „Aktualisieren“, um die Installation zu starten.",
+                "Klicken Sie auf „Installieren“, um die Installation zu starten.",
+                "Fehler", "Fehler beim Auflisten der INF-Dateien."},
+    LanguageRow{"InFrench", "Quitter", "Installer", "Mettre à jour",
+                "Sélectionnez l'imprimante à installer.",
+                "Cliquez sur Mettre à jour pour démarrer l'installation.",
+                "Cliquez sur Installer pour démarrer l'installation.",
+                "Erreur", "Erreur lors de l'énumération des fichiers INF."},
+    LanguageRow{"InSpanish", "Salir", "Instalar", "Actualizar",
+                "Seleccione la impresora que desea instalar.",
+                "Haga clic en Actualizar para iniciar la instalación.",
+                "Haga clic en Instalar para iniciar la instalación.",
+                "Error", "Error al enumerar los archivos INF."},
+    LanguageRow{"InItalian", "Esci", "Installa", "Aggiorna",
+                "Selezionare la stampante da installare.",
+                "Fare clic su Aggiorna per avviare l'installazione.",
+                "Fare clic su Installa per avviare l'installazione.",
+                "Errore", "Errore durante l'enumerazione dei file INF."},
+    LanguageRow{"InJapanese", "終了", "インストール", "更新",
+                "インストールするプリンターを選択してください。",
+                "[更新] をクリックして、インストールを開始してください。",
+                "[インストール] をクリックして、インストールを開始してください。",
+                "エラー", "INF ファイルの列挙中にエラーが発生しました。"},
+    LanguageRow{"InChinese", "退出", "安装", "更新", "请选择要安装的打印机。",
+                "请单击“更新”开始安装。", "请单击“安装”开始安装。",
+                "错误", "枚举 INF 文件时出错。"},
+    // A language the program has no texts for gets English.
+    LanguageRow{"SwedishGetsEnglish", "End", "Install", "Update",
+                "Select the printer you want to install.", kUpdateOffered, kInstallOffered,
+                kErrorCaption, "Error enumerating INF files!"}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
 }  // namespace

@@ -2,6 +2,7 @@
 // each one asks the script around it (tools/screenshots.sh) for a picture:
 //
 //   screenshot_driver.exe QVRSETUP_EXE PACKAGE_FOLDER EMPTY_FOLDER [SNAP_FOLDER]
+//   screenshot_driver.exe --language NAME QVRSETUP_EXE PACKAGE_FOLDER [SNAP_FOLDER]
 //
 // For every picture it brings the window to the front and prints one line
 //
@@ -15,6 +16,8 @@
 //   03-update-done    the Update over, with the check mark
 //   04-no-inf-error   the first "Error" dialog of a start without arguments
 //                     in EMPTY_FOLDER, which holds no INF
+// With --language, one picture NAME: the main dialog with "QVR 3417" chosen,
+// in the language the driver and the program run in.
 // Every wait is bounded; when one runs out the program says which and ends
 // with status 1, and the started qvrsetup.exe is ended with it.
 #include <windows.h>
@@ -121,7 +124,8 @@ bool EndsAlone(e2e::ChildProcess& child) {
 }
 
 void Report(const std::vector<std::string>& boxes) {
-  for (const std::string& box : boxes) std::fprintf(stderr, "  answered with OK: %s\n", box.c_str());
+  for (const std::string& box : boxes)
+    std::fprintf(stderr, "  answered with OK: %s\n", box.c_str());
   std::fflush(stderr);
 }
 
@@ -200,6 +204,33 @@ bool MainDialog(const std::string& exe, const std::string& package) {
   return Dismiss(dialog, IDOK) && EndsAlone(child);
 }
 
+// The main dialog in the operator's language, Update offered.
+bool InLanguage(const std::string& exe, const std::string& package, const char* name) {
+  e2e::ChildProcess child;
+  std::string error;
+  if (!child.Start(exe, "setup.inf", package, &error)) {
+    Fail(error);
+    return false;
+  }
+  HWND dialog = nullptr;
+  if (!Await(child, kMainCaption, &dialog)) return false;
+  const int model = IndexOf(e2e::ListItems(dialog, IDC_MODELS), kSnapModel);
+  if (model < 0 || !e2e::SelectListItem(dialog, IDC_MODELS, model)) {
+    Fail(std::string("could not choose \"") + kSnapModel + "\"");
+    return false;
+  }
+  const DWORD start = ::GetTickCount();
+  while (!e2e::ControlEnabled(dialog, IDC_UPDATE)) {
+    if (::GetTickCount() - start > e2e::kWaitMs) {
+      Fail("Update is not offered for the model");
+      return false;
+    }
+    ::Sleep(50);
+  }
+  ::Sleep(500);
+  return Snap(dialog, name) && Dismiss(dialog, IDOK) && EndsAlone(child);
+}
+
 // Picture 04: a start without arguments in a folder without an INF.
 bool NoInfError(const std::string& exe, const std::string& empty) {
   e2e::ChildProcess child;
@@ -220,6 +251,13 @@ bool NoInfError(const std::string& exe, const std::string& empty) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 5 && std::string(argv[1]) == "--language") {
+    if (argc == 6) g_snapFolder = argv[5];
+    if (!InLanguage(argv[3], argv[4], argv[2])) return 1;
+    std::printf("DONE\n");
+    std::fflush(stdout);
+    return 0;
+  }
   if (argc < 4 || argc > 5) {
     std::fprintf(stderr,
                  "usage: screenshot_driver.exe QVRSETUP_EXE PACKAGE_FOLDER EMPTY_FOLDER "

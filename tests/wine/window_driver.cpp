@@ -4,6 +4,16 @@
 
 namespace e2e {
 
+std::string Utf8(const std::wstring& wide) {
+  int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                   0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0)
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                          nullptr, nullptr);
+  return text;
+}
+
 namespace {
 
 constexpr DWORD kPollMs = 20;
@@ -162,13 +172,15 @@ std::string DescribeWindows(DWORD pid) {
 
 std::string WindowText(HWND window) {
   DWORD_PTR length = 0;
-  if (!SendTimed(window, WM_GETTEXTLENGTH, 0, 0, &length)) return kNoAnswer;
-  std::string text(length + 1, '\0');
+  if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageMs, &length))
+    return kNoAnswer;
+  std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
-  if (!SendTimed(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &copied))
+  if (!::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, kMessageMs, &copied))
     return kNoAnswer;
   text.resize(copied);
-  return text;
+  return Utf8(text);
 }
 
 std::string ControlText(HWND dialog, int id) {
@@ -328,6 +340,47 @@ HICON LoadIconFromFile(const std::string& path, int resourceId) {
 bool RunningUnderWine() {
   HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
   return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+std::vector<CaptionFit> MeasureCaptions(HWND dialog, int dpi) {
+  // Client rectangles as the dialog has them, not scaled for this process.
+  using SetAwareness = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
+  auto setAwareness = reinterpret_cast<SetAwareness>(reinterpret_cast<void (*)()>(
+      ::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+  if (setAwareness != nullptr) setAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+  // The dialog's font, as the dialog makes it from its template.
+  HFONT font = ::CreateFontW(-::MulDiv(8, dpi, 72), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, 0, 0, PROOF_QUALITY, FF_DONTCARE, L"MS Shell Dlg");
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  HGDIOBJ old = ::SelectObject(dc, font);
+  SIZE letters{};
+  ::GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+                          &letters);
+  std::vector<CaptionFit> fits;
+  for (HWND control = ::GetWindow(dialog, GW_CHILD); control != nullptr;
+       control = ::GetWindow(control, GW_HWNDNEXT)) {
+    wchar_t className[32] = {};
+    ::GetClassNameW(control, className, 32);
+    LONG style = ::GetWindowLongW(control, GWL_STYLE);
+    std::wstring kind = className;
+    std::wstring text(512, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(control, text.data(), 512)));
+    if (text.empty() || kind == L"ListBox" || (kind == L"Static" && (style & SS_ICON) == SS_ICON))
+      continue;
+    RECT client{};
+    ::GetClientRect(control, &client);
+    // Static texts wrap; buttons, group boxes and edits keep one line.
+    bool wraps = _wcsicmp(className, L"Static") == 0;
+    RECT drawn{0, 0, client.right, 0};
+    ::DrawTextW(dc, text.c_str(), -1, &drawn,
+                DT_CALCRECT | DT_NOPREFIX | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+    fits.push_back({::GetDlgCtrlID(control), Utf8(text), drawn.right, drawn.bottom, client.right,
+                    client.bottom, (letters.cx + 26) / 52});
+  }
+  ::SelectObject(dc, old);
+  ::DeleteDC(dc);
+  ::DeleteObject(font);
+  return fits;
 }
 
 }  // namespace e2e

@@ -65,7 +65,7 @@ std::string DescribeWindows(DWORD pid);
 // What WindowText gives for a window that doesn't answer (or is going).
 constexpr char kNoAnswer[] = "<no answer>";
 
-// Window text of `window`, or of control `id` of `dialog`.
+// Window text of `window`, or of control `id` of `dialog`, in UTF-8.
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int id);
 
@@ -114,6 +114,26 @@ std::optional<std::vector<DWORD>> IconPixels(HICON icon);
 // Icon `resourceId` of the executable `path`, loaded at the size LoadIcon
 // uses. The caller destroys it.
 HICON LoadIconFromFile(const std::string& path, int resourceId);
+
+// How a control's caption fits it: the text drawn with DT_CALCRECT in the
+// dialog's font ("MS Shell Dlg", 8 points at `dpi`), on one line or, for a
+// static text, wrapped at the control's width, against its client
+// rectangle. baseUnit is the font's average character width, by which the
+// dialog sizes its controls (4 dialog units to one).
+struct CaptionFit {
+  int id;
+  std::string text;
+  LONG width, height;              // the text's
+  LONG clientWidth, clientHeight;  // the control's
+  LONG baseUnit;
+  bool Fits() const { return width <= clientWidth && height <= clientHeight; }
+};
+// Each caption of the dialog's controls, in Z order; list boxes and icons
+// have none.
+std::vector<CaptionFit> MeasureCaptions(HWND dialog, int dpi);
+
+// UTF-16 text in UTF-8.
+std::string Utf8(const std::wstring& wide);
 
 // True when running on Wine rather than Windows.
 bool RunningUnderWine();

@@ -29,6 +29,9 @@
 #         --windows VERSION
 #                          makes the machine Windows 7 or 11 instead of 10
 #       The case finds the Windows it runs on named in QVR_WINDOWS.
+#         --lang LOCALE    runs the case with LANG=LOCALE (say de_DE.UTF-8),
+#                          which Wine makes the user's UI language and the
+#                          code pages; the locales come from ROOT/locales
 #         --wine-trace     sends the case's Wine debug output, its own and
 #                          that of the programs it starts, to
 #                          C:\qvr\wine_trace.txt, which the case finds in
@@ -71,15 +74,29 @@ stop_server() {
   fi
 }
 
+# The locales of the language cases, compiled into ROOT/locales (LOCPATH),
+# as the machine may have none of them installed. Kept from run to run.
+LOCALES="de_DE fr_FR es_ES it_IT ja_JP zh_CN sv_SE"
+make_locales() {
+  for locale in $LOCALES; do
+    [ -f "$1/$locale.UTF-8/LC_CTYPE" ] && continue
+    localedef -i "$locale" -f UTF-8 "$1/$locale.UTF-8" >/dev/null 2>&1 ||
+      [ -f "$1/$locale.UTF-8/LC_CTYPE" ] || return 1
+  done
+}
+
 prepare() {
   root=$1
   template=$root/template
   export WINEPREFIX="$template"
   if [ -d "$template" ]; then stop_server; fi
   rm -rf "$template"
-  mkdir -p "$root"
+  mkdir -p "$root/locales"
   start=$(now_ms)
+  make_locales "$root/locales" &
+  locales=$!
   timeout "$BOOT_TIMEOUT" "$WINE" wineboot.exe -i >/dev/null 2>&1 || die "wineboot -i failed in $template"
+  wait "$locales" || die "could not compile the locales $LOCALES into $root/locales"
   timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
     die "could not select the null graphics driver"
   set_windows_version 10 || die "could not make $template Windows 10"
@@ -124,8 +141,15 @@ run() {
   then_case=
   windows=10
   wine_trace=no
+  lang=
   while [ $# -gt 0 ]; do
     case $1 in
+      --lang)
+        [ $# -ge 2 ] || die "$1 needs a locale"
+        [ -d "$root/locales/$2" ] || die "$1 $2: not among the locales $LOCALES"
+        lang=$2
+        shift 2
+        ;;
       --wine-trace)
         wine_trace=yes
         shift
@@ -249,11 +273,12 @@ LIST
   [ -z "$case_overrides" ] || overrides="$overrides;$case_overrides"
   status=0
   # run_case FILTER: the cases of qvr_e2e.exe that FILTER names.
-  run_case() {
+  run_case() (
+    if [ -n "$lang" ]; then export LANG="$lang" LC_ALL="$lang" LOCPATH="$root/locales"; fi
     WINEDLLOVERRIDES=$overrides QVR_EXE='C:\qvr\qvrsetup.exe' QVR_WORKDIR='C:\pkg' \
       QVR_WINDOWS=$windows timeout -k 5 "$CASE_TIMEOUT" "$WINE" 'C:\qvr\qvr_e2e.exe' \
       --gtest_filter="$1" --gtest_color=no
-  }
+  )
   if [ "$wine_trace" = yes ]; then
     trace=$prefix/drive_c/qvr/wine_trace.txt
     export QVR_WINE_TRACE='C:\qvr\wine_trace.txt'

@@ -241,6 +241,25 @@ int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   return IDOK;
 }
 
+// The headless windows keep their texts in UTF-8 and the simulated machine's
+// names are taken as UTF-8 already.
+void SetWindowTextUtf8(HWND hwnd, LPCSTR text) {
+  SendMessage(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+int MessageBoxUtf8(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  return MessageBox(owner, text, caption, type);
+}
+int AddStringUtf8(HWND listBox, LPCSTR item) {
+  return static_cast<int>(SendMessage(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item)));
+}
+std::string AnsiToUtf8(const std::string& text) { return text; }
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
+  if (Window* w = FromHwnd(parent))
+    for (auto& c : w->children) children.push_back(c->hwnd());
+  return children;
+}
+
 INT_PTR RunModal(CDialog& dialog, HWND parent) {
   const headless::DialogTemplate* t = headless::FindDialogTemplate(dialog.GetTemplateId());
   if (t == nullptr) return -1;
@@ -249,7 +268,7 @@ INT_PTR RunModal(CDialog& dialog, HWND parent) {
   window->text = t->caption;
   window->style = t->style;
   window->parent = FromHwnd(parent);
-  // Dialog units of an 8-point "MS Sans Serif": 6 x 13 pixels per 4 x 8 units.
+  // Dialog units of an 8-point dialog font: 6 x 13 pixels per 4 x 8 units.
   window->cx = t->cx * 6 / 4;
   window->cy = t->cy * 13 / 8;
   for (const headless::ControlTemplate& c : t->controls) {

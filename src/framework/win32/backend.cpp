@@ -6,6 +6,16 @@
 
 namespace {
 
+std::wstring Wide(const std::string& text, UINT codePage) {
+  int length =
+      ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+  if (length > 0)
+    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                          length);
+  return wide;
+}
+
 INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     auto* dialog = reinterpret_cast<CDialog*>(lParam);
@@ -37,6 +47,36 @@ void GetClientRect(HWND hwnd, RECT* rect) { ::GetClientRect(hwnd, rect); }
 HWND GetDlgItem(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   return ::MessageBoxA(owner, text, caption, type);
+}
+
+void SetWindowTextUtf8(HWND hwnd, LPCSTR text) {
+  ::SetWindowTextW(hwnd, Wide(text, CP_UTF8).c_str());
+}
+int MessageBoxUtf8(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  std::wstring wideCaption = caption != nullptr ? Wide(caption, CP_UTF8) : std::wstring();
+  return ::MessageBoxW(owner, Wide(text, CP_UTF8).c_str(),
+                       caption != nullptr ? wideCaption.c_str() : nullptr, type);
+}
+int AddStringUtf8(HWND listBox, LPCSTR item) {
+  return static_cast<int>(::SendMessageW(listBox, LB_ADDSTRING, 0,
+                                         reinterpret_cast<LPARAM>(Wide(item, CP_UTF8).c_str())));
+}
+std::string AnsiToUtf8(const std::string& text) {
+  std::wstring wide = Wide(text, CP_ACP);
+  int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                     nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
+  if (length > 0)
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(),
+                          length, nullptr, nullptr);
+  return utf8;
+}
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT))
+    children.push_back(child);
+  return children;
 }
 
 INT_PTR RunModal(CDialog& dialog, HWND parent) {

@@ -139,6 +139,8 @@ class SimMachine : public platform::IFiles,
     WORD suiteMask = 0;
     BYTE productType = VER_NT_WORKSTATION;
   } systemVersion;
+  // The user's UI language: English (United States) unless a test says.
+  LANGID uiLanguage = 0x0409;
   void SetWindowsDirectory(const std::string& path) { m_windowsDirectory = path; }
   // Deleting this file fails while the spooler runs, which holds it loaded.
   void SetHeldBySpooler(const std::string& path);
@@ -201,6 +203,7 @@ class SimMachine : public platform::IFiles,
 
   // ---- ISystemVersion
   BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) override;
+  LANGID GetUserDefaultUILanguage() override { return uiLanguage; }
 
   // ---- IWideText (code page 1252 only)
   DWORD GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) override;

@@ -257,6 +257,7 @@ class Win32Machine final : public IFiles,
   }
 
   BOOL GetVersionExA(LPOSVERSIONINFOA info) override { return ::GetVersionExA(info); }
+  LANGID GetUserDefaultUILanguage() override { return ::GetUserDefaultUILanguage(); }
 
   // CloseHandle and WaitForSingleObject serve ISync as they serve IFiles
   // and IProcesses.
