@@ -17,6 +17,31 @@ std::string FinalPath(platform::IFiles& files, HANDLE h) {
   return length != 0 && length < sizeof path ? std::string(path, length) : std::string();
 }
 
+// Writes bytes to a new file `name` in the folder held open, opened without
+// following a link that took the name meanwhile, and only when it lies in
+// that folder. An earlier backup's name goes first, which leaves a link's
+// target and a file's other names with their bytes.
+bool WriteBackupFile(const platform::Platform& platform, HANDLE folder, const std::string& path,
+                     LPCSTR name, const std::string& bytes) {
+  platform::IFiles& files = *platform.files;
+  if (platform.processes->GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !files.DeleteFileA(path.c_str()))
+    return false;
+  platform::FileHandle out(files,
+                           files.CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!out.valid()) return false;
+  const std::string where = FinalPath(files, folder);
+  if (where.empty() || FinalPath(files, out.get()) != where + "\\" + name) {
+    platform.error->SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
+  }
+  DWORD written = 0;
+  return files.WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                         nullptr) &&
+         written == bytes.size();
+}
+
 }  // namespace
 
 CSetupDlg::MonitorBytes CSetupDlg::ReadInstalledMonitor(const std::string& installedMonitor) {
@@ -69,33 +94,11 @@ void CSetupDlg::BackUpMonitor(const std::string& backupDirectory, const MonitorB
     ShowLastError();
     return;
   }
-  const std::string backupFile = backupDirectory + "\\" + name;
-  // An earlier backup's name goes first, which leaves a link's target and a
-  // file's other names with their bytes. The copy is a new file, opened
-  // without following a link that took the name meanwhile, and written only
-  // when it lies in the folder held.
-  platform::LastErrorOnExit failure(error);
-  {
-    platform::KeepLastError keep(error);
-    files.DeleteFileA(backupFile.c_str());
-  }
-  platform::FileHandle out(
-      files, files.CreateFileA(backupFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!out.valid()) {
+  // The copy leaves the last error as it was, unless it fails.
+  if (!WriteBackupFile(m_platform, folder.get(), backupDirectory + "\\" + name, name,
+                       monitor.bytes)) {
     ShowLastError();
     return;
   }
-  const std::string where = FinalPath(files, folder.get());
-  if (where.empty() || FinalPath(files, out.get()) != where + "\\" + name) {
-    error.SetLastError(ERROR_CANT_ACCESS_FILE);
-    ShowLastError();
-    return;
-  }
-  platform::KeepLastError keep(error);
-  DWORD written = 0;
-  if (!files.WriteFile(out.get(), monitor.bytes.data(), static_cast<DWORD>(monitor.bytes.size()),
-                       &written, nullptr) ||
-      written != monitor.bytes.size())
-    ShowLastError();
+  error.SetLastError(created);
 }
