@@ -162,6 +162,43 @@ bool WriteFileInPlace(platform::IFiles& files, platform::IThreadError& error,
   return false;
 }
 
+namespace {
+
+// Opens a folder of the trusted path and holds it, without delete sharing,
+// so that it stays in place until the copy is in it. A folder that this
+// run created has the security descriptor that it was given; one that was
+// there already counts only as it is now.
+TrustedCopy HoldFolder(const platform::Platform& platform, const std::string& folder, bool created,
+                       std::vector<platform::FileHandle>& held) {
+  platform::IFiles& files = *platform.files;
+  held.emplace_back(
+      files, platform::OpenNameItself(files, folder.c_str(),
+                                      FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE));
+  if (!held.back().valid()) return TrustedCopy::Failed;
+  if (platform::KindOfHeldName(platform, held.back().get(), folder.c_str()) !=
+      platform::OpenedKind::Folder)
+    return TrustedCopy::UnsafeFolder;
+  if (created) return TrustedCopy::Made;
+  platform::LocalBlock found(*platform.messages);
+  DWORD code = platform.security->GetSecurityInfo(
+      held.back().get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+      nullptr, nullptr, nullptr, nullptr, found.put());
+  if (code != ERROR_SUCCESS) {
+    platform.error->SetLastError(code);
+    return TrustedCopy::Failed;
+  }
+  platform::LocalBlock text(*platform.messages);
+  if (!platform.security->ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          found.get(), SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+          reinterpret_cast<LPSTR*>(text.put()), nullptr))
+    return TrustedCopy::Failed;
+  return OnlyAdministratorsCanChange(static_cast<LPCSTR>(text.get())) ? TrustedCopy::Made
+                                                                      : TrustedCopy::UnsafeFolder;
+}
+
+}  // namespace
+
 TrustedCopy MakeTrustedCopy(const platform::Platform& platform, const std::string& path,
                             const std::string& bytes) {
   platform::IFiles& files = *platform.files;
@@ -172,44 +209,19 @@ TrustedCopy MakeTrustedCopy(const platform::Platform& platform, const std::strin
     return TrustedCopy::Failed;
   SECURITY_ATTRIBUTES security = {static_cast<DWORD>(sizeof(SECURITY_ATTRIBUTES)), wanted.get(),
                                   FALSE};
+  // Each of QVR, Driver Setup and Backup below %ProgramData%: one that
+  // others can change could have the next one swapped.
   const std::string folder = path.substr(0, path.find_last_of('\\'));
-  const size_t root = folder.size() - std::strlen(QVR_TRUSTED_FOLDER);
-  for (size_t at = folder.find('\\', root); at != std::string::npos;
-       at = folder.find('\\', at + 1)) {
-    if (!files.CreateDirectoryA(folder.substr(0, at).c_str(), &security) &&
-        error.GetLastError() != ERROR_ALREADY_EXISTS)
-      return TrustedCopy::Failed;
+  std::vector<platform::FileHandle> held;
+  held.reserve(3);
+  for (size_t at = folder.size() - std::strlen(QVR_TRUSTED_FOLDER); at != std::string::npos;) {
+    at = folder.find('\\', at + 1);
+    const std::string level = folder.substr(0, at);
+    bool created = files.CreateDirectoryA(level.c_str(), &security) != FALSE;
+    if (!created && error.GetLastError() != ERROR_ALREADY_EXISTS) return TrustedCopy::Failed;
+    TrustedCopy kept = HoldFolder(platform, level, created, held);
+    if (kept != TrustedCopy::Made) return kept;
   }
-  if (!files.CreateDirectoryA(folder.c_str(), &security) &&
-      error.GetLastError() != ERROR_ALREADY_EXISTS)
-    return TrustedCopy::Failed;
-
-  // A folder that was there already counts only as it is now, and the
-  // handle held without delete sharing keeps it in place until the copy is
-  // in it.
-  platform::FileHandle held(
-      files, platform::OpenNameItself(files, folder.c_str(),
-                                      FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE));
-  if (!held.valid()) return TrustedCopy::Failed;
-  if (platform::KindOfHeldName(platform, held.get(), folder.c_str()) !=
-      platform::OpenedKind::Folder)
-    return TrustedCopy::UnsafeFolder;
-  platform::LocalBlock found(*platform.messages);
-  DWORD code = platform.security->GetSecurityInfo(
-      held.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
-      nullptr, nullptr, nullptr, found.put());
-  if (code != ERROR_SUCCESS) {
-    error.SetLastError(code);
-    return TrustedCopy::Failed;
-  }
-  platform::LocalBlock text(*platform.messages);
-  if (!platform.security->ConvertSecurityDescriptorToStringSecurityDescriptorA(
-          found.get(), SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-          reinterpret_cast<LPSTR*>(text.put()), nullptr))
-    return TrustedCopy::Failed;
-  if (!OnlyAdministratorsCanChange(static_cast<LPCSTR>(text.get())))
-    return TrustedCopy::UnsafeFolder;
   return WriteFileInPlace(files, error, path, bytes, true) ? TrustedCopy::Made
                                                            : TrustedCopy::Failed;
 }

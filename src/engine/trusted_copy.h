@@ -41,7 +41,9 @@ bool WriteFileInPlace(platform::IFiles& files, platform::IThreadError& error,
 
 enum class TrustedCopy { Made, Failed, UnsafeFolder };
 
-// Makes the folders of `path` where they are missing, checks the last one
-// and writes bytes to `path` in it. Failed: the last error says why.
+// Makes the folders of `path` below %ProgramData% where they are missing,
+// with that security descriptor, and writes bytes to `path`. A folder that
+// was there already, or that is a link, makes it UnsafeFolder. Failed: the
+// last error says why.
 TrustedCopy MakeTrustedCopy(const platform::Platform& platform, const std::string& path,
                             const std::string& bytes);
