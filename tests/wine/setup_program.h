@@ -322,6 +322,14 @@ inline std::string WindowsDirectory() {
   return std::string(directory, length < MAX_PATH ? length : 0);
 }
 
+// %ProgramData%, and the folder of the program's trusted copies in it.
+inline std::string ProgramData() {
+  const std::string folder = Environment("ProgramData");
+  return folder.empty() ? "C:\\ProgramData" : folder;
+}
+inline std::string TrustedFolder() { return ProgramData() + "\\QVR\\Driver Setup\\Backup"; }
+inline constexpr char kInstalledMonitorSha256[] =
+    "fe5b6ef2eff0ccc64dec426d0fb0cd65fe45d32f9cc2cd2d205cd1684ea3b852";
 // Where the program looks for an installed language monitor.
 inline std::string InstalledMonitorPath() { return WindowsDirectory() + "\\system32\\" + kMonitor; }
 
