@@ -337,10 +337,9 @@ CSetupDlg::Restored CSetupDlg::CopyBackupBack(const PendingUpdate& pending,
                                                             GENERIC_READ, FILE_SHARE_READ));
   bool restored = false;
   std::string bytes;
-  if (!copy.valid()) {
-  } else if (platform::KindOfOpened(files, copy.get()) != platform::OpenedKind::File) {
+  if (copy.valid() && platform::KindOfOpened(files, copy.get()) != platform::OpenedKind::File) {
     error.SetLastError(ERROR_CANT_ACCESS_FILE);
-  } else if (ReadWholeFile(files, error, copy.get(), bytes)) {
+  } else if (copy.valid() && ReadWholeFile(files, error, copy.get(), bytes)) {
     if (bytes.size() != pending.backupSize ||
         Sha256Hex(bytes.data(), bytes.size()) != pending.backupSha256) {
       error.SetLastError(ERROR_INVALID_DATA);
