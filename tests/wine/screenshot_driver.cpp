@@ -121,8 +121,7 @@ bool EndsAlone(e2e::ChildProcess& child) {
 }
 
 void Report(const std::vector<std::string>& boxes) {
-  for (const std::string& box : boxes)
-    std::fprintf(stderr, "  answered with OK: %s\n", box.c_str());
+  for (const std::string& box : boxes) std::fprintf(stderr, "  answered with OK: %s\n", box.c_str());
   std::fflush(stderr);
 }
 
