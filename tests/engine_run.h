@@ -4,6 +4,8 @@
 #pragma once
 #include <string>
 
+#include "engine/sha256.h"
+#include "engine/update_journal.h"
 #include "sim_run.h"
 
 struct EngineRun : SimRun {
@@ -50,6 +52,17 @@ struct EngineRun : SimRun {
   UINT Icon() const { return headless::IconResource(stateIcon); }
   bool IconUnchanged() const { return stateIcon == iconBefore; }
 };
+
+inline constexpr char kTrustedCopy[] = "C:\\ProgramData\\QVR\\Driver Setup\\Backup\\qvrmon.dll";
+
+// The journal's record of a trusted copy of "monitor v1", and the copy
+// itself with content, unless that is null.
+inline void LeaveTrustedCopy(sim::SimMachine& machine, const char* content) {
+  machine.registry.SetString(QVR_JOURNAL_KEY, "Backup", kTrustedCopy);
+  machine.registry.SetValue(QVR_JOURNAL_KEY, "Backup Size", REG_DWORD, {10, 0, 0, 0});
+  machine.registry.SetString(QVR_JOURNAL_KEY, "Backup SHA-256", Sha256Hex("monitor v1", 10));
+  if (content != nullptr) machine.PutFile(kTrustedCopy, content);
+}
 
 // The command line of a script's Update of the QVR 3417.
 inline constexpr char kScripted[] = "setup.inf \"QVR 3417\" SILENT";

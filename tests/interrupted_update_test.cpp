@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, KilledUpdate,
 // ---------------------------------------------------------------- left journals
 
 // A journal as a killed run leaves it, and the next run's command line.
-enum class Backup { File, Link, Missing };
+enum class Backup { File, Link, Missing, Altered };
 struct JournalCase {
   const char* name;
   const char* step;
@@ -131,13 +131,12 @@ TEST_P(LeftJournal, IsFinishedFirstOrKeptWithExitStatus1) {
   ScriptedRun run;
   run.machine.registry.SetString(QVR_JOURNAL_KEY, "Monitor", "qvrmon.dll");
   run.machine.registry.SetString(QVR_JOURNAL_KEY, "Installed Monitor", kInstalled);
-  run.machine.registry.SetString(QVR_JOURNAL_KEY, "Backup", "C:\\old\\bak\\qvrmon.dll");
   run.machine.registry.SetString(QVR_JOURNAL_KEY, "Step", c.step);
-  run.machine.MakeDirectory("C:\\old\\bak");
   run.machine.PutFile("C:\\elsewhere.dll", "someone else's");
-  if (c.backup == Backup::File) run.machine.PutFile("C:\\old\\bak\\qvrmon.dll", "monitor v1");
-  if (c.backup == Backup::Link)
-    run.machine.MakeSymbolicLink("C:\\old\\bak\\qvrmon.dll", "C:\\elsewhere.dll");
+  LeaveTrustedCopy(run.machine, c.backup == Backup::File      ? "monitor v1"
+                                : c.backup == Backup::Altered ? "monitor v9"
+                                                              : nullptr);
+  if (c.backup == Backup::Link) run.machine.MakeSymbolicLink(kTrustedCopy, "C:\\elsewhere.dll");
   if (!c.monitorInPlace) std::filesystem::remove(run.machine.HostPath(kInstalled));
   if (c.spoolerStopped) run.machine.services.spooler().state = SERVICE_STOPPED;
   if (c.startRefused) run.machine.FailNext("StartServiceA", ERROR_ACCESS_DENIED, 2);
@@ -203,8 +202,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Recoveries that fail keep the journal for the next run.
         JournalCase{"BackupGone", "Monitor removed", false, Backup::Missing, true, false, kScripted,
                     1, true, "<none>", 0,
-                    NotRestored("The system cannot find the file specified.\r\n",
+                    NotRestored("The system cannot find the path specified.\r\n",
                                 "Start Spooler\n" + StartLines())},
+        JournalCase{"BackupAltered", "Monitor removed", false, Backup::Altered, false, false,
+                    kScripted, 1, true, "<none>", 0, NotRestored("The data is invalid.\r\n")},
         JournalCase{"BackupIsALink", "Monitor removed", false, Backup::Link, false, false,
                     kScripted, 1, true, "<none>", 0,
                     NotRestored("The file cannot be accessed by the system.\r\n")},

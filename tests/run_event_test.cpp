@@ -33,10 +33,9 @@ struct EventRun : EngineRun {
     machine.registry.SetString(QVR_JOURNAL_KEY, "Monitor", "qvrmon.dll");
     machine.registry.SetString(QVR_JOURNAL_KEY, "Installed Monitor",
                                "C:\\windows\\system32\\qvrmon.dll");
-    machine.registry.SetString(QVR_JOURNAL_KEY, "Backup", "C:\\pkg\\bak\\qvrmon.dll");
+    LeaveTrustedCopy(machine, backup ? "monitor v1" : nullptr);
     machine.registry.SetString(QVR_JOURNAL_KEY, "Step", "Monitor removed");
     std::filesystem::remove(machine.HostPath("C:\\windows\\system32\\qvrmon.dll"));
-    if (backup) machine.PutFile("C:\\pkg\\bak\\qvrmon.dll", "monitor v1");
   }
 
   // The run; "" for an operator who selects the model and presses Update.

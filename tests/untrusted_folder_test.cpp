@@ -42,17 +42,15 @@ TEST(UntrustedFolder, LogLinkThatCannotBeRemovedMeansNoLog) {
   EXPECT_EQ(run.machine.devices.updateCalls.size(), 1u);  // the run went on
 }
 
-TEST(UntrustedFolder, BackupFolderThatIsALinkIsNotUsedAndTheMonitorStays) {
+TEST(UntrustedFolder, BackupFolderThatIsALinkIsNotUsed) {
   EngineRun run;
   run.machine.MakeDirectory("C:\\elsewhere");
   run.machine.MakeSymbolicLink("C:\\pkg\\bak", "C:\\elsewhere");
   run.Update();
   EXPECT_FALSE(run.machine.Exists("C:\\elsewhere\\qvrmon.dll"));
-  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
   EXPECT_NE(run.Log().find("Create Backup Directory\n"
                            "The file cannot be accessed by the system.\r\n"
-                           "Language Monitor not deleted: no backup\n"
-                           "Start Spooler\n"),
+                           "Delete Language Monitor\n"),
             std::string::npos);
   EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(run.machine.OpenHandles(), 0);
@@ -95,8 +93,7 @@ TEST(UntrustedFolder, EarlierBackupIsKeptWhenTheMonitorIsGone) {
 }
 
 // A backup swapped for a link while the driver update runs never reaches
-// system32: the printer is left without its monitor rather than with
-// another user's file.
+// system32: the trusted copy goes back.
 TEST_P(BackupFileLink, SwappedInDuringTheUpdateIsNotRestored) {
   EngineRun run;
   run.machine.PutFile("C:\\other\\planted.dll", "planted");
@@ -109,10 +106,26 @@ TEST_P(BackupFileLink, SwappedInDuringTheUpdateIsNotRestored) {
       run.machine.MakeHardLink("C:\\pkg\\bak\\qvrmon.dll", "C:\\other\\planted.dll");
   };
   run.Update();
-  EXPECT_FALSE(run.machine.Exists("C:\\windows\\system32\\qvrmon.dll"));
-  EXPECT_TRUE(run.Log().ends_with("Language Monitor not restored\n"));
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
+  EXPECT_TRUE(run.Log().ends_with("Language Monitor restored\n"));
   EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(run.machine.OpenHandles(), 0);
+}
+
+// The restore reads the trusted copy through a handle that lets nobody
+// write it until the monitor is in place.
+TEST(UntrustedFolder, TrustedCopyCanNotBeWrittenWhileItIsRestored) {
+  EngineRun run;
+  run.machine.FailNext("UpdateDriverForPlugAndPlayDevicesA", ERROR_NO_SUCH_DEVINST);
+  int moves = 0;
+  bool written = false;
+  run.machine.beforeEachCall = [&](const std::string& call) {
+    if (call == "MoveFileExA" && ++moves == 2)
+      written = run.machine.OtherProgramWrites(kTrustedCopy, "planted");
+  };
+  run.Update();
+  EXPECT_FALSE(written);
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
 }
 
 // ---------------------------------------------------------------- names

@@ -155,20 +155,59 @@ TEST(Update, UnreadableWindowsDirectoryStopsBeforeTheSpooler) {
   EXPECT_EQ(run.status, "Updating the driver files.");
 }
 
-TEST(Update, BackupFolderThatCannotBeMadeKeepsTheMonitorInstalled) {
+// Only the trusted copy decides whether the monitor goes: a `bak` that
+// can't be made is reported and changes nothing else, and a trusted folder
+// that was there already counts only if nobody but SYSTEM and
+// Administrators can change it.
+struct CopyRow {
+  const char* name;
+  const char* security;  // of a trusted folder that is there already, or a link for it
+  const char* lines;     // the log's lines, from the backup on
+  bool monitorKept;
+  friend void PrintTo(const CopyRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class MonitorCopies : public ::testing::TestWithParam<CopyRow> {};
+
+TEST_P(MonitorCopies, OnlyTheTrustedCopyLetsTheMonitorGo) {
+  const CopyRow& row = GetParam();
   EngineRun run;
-  run.machine.FailNext("CreateDirectoryA", ERROR_ACCESS_DENIED);
+  const std::string folder = "C:\\ProgramData\\QVR\\Driver Setup\\Backup";
+  if (row.security == nullptr) {
+    run.machine.FailNext("CreateDirectoryA", ERROR_ACCESS_DENIED);
+  } else if (std::string(row.security) == "link") {
+    run.machine.MakeDirectory("C:\\elsewhere");
+    run.machine.MakeSymbolicLink(folder, "C:\\elsewhere");
+  } else {
+    run.machine.MakeDirectory(folder);
+    run.machine.securityOf["C:\\PROGRAMDATA\\QVR\\DRIVER SETUP\\BACKUP"] = row.security;
+  }
   run.Update();
-  EXPECT_EQ(run.Log(), kUpdateHead + StopLines() +
-                           "Create Backup Directory\n"
-                           "Access is denied.\r\n"
-                           "Language Monitor not deleted: no backup\n"
-                           "Start Spooler\n" +
-                           StartLines() + "Language Monitor backup: Access is denied.\r\n" +
-                           "Update Driver\nDriver update completed.");
-  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
-  EXPECT_TRUE(run.machine.sleeps.empty());
+  EXPECT_NE(run.Log().find(row.lines), std::string::npos) << run.Log();
+  EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll").has_value(),
+            row.monitorKept);
+  EXPECT_EQ(run.machine.sleeps.empty(), row.monitorKept);
+  EXPECT_FALSE(run.machine.Exists("C:\\elsewhere\\qvrmon.dll"));
 }
+
+const char kNotSafe[] =
+    "Copy Language Monitor to Backup Directory\n"
+    "Language Monitor not deleted: the backup folder is not safe\nStart Spooler\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MonitorCopies,
+    ::testing::Values(
+        CopyRow{"BakNotMade", nullptr,
+                "Create Backup Directory\nAccess is denied.\r\nDelete Language Monitor\n", false},
+        CopyRow{"FolderOfAnotherOwner",
+                "O:S-1-5-21-7-7-7-1001G:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", kNotSafe, true},
+        CopyRow{"FolderThatUsersCanWrite",
+                "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)", kNotSafe, true},
+        CopyRow{"FolderThatIsALink", "link", kNotSafe, true},
+        CopyRow{"FolderOfAdministrators",
+                "O:BAG:SYD:PAI(D;OICI;WD;;;BU)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)",
+                "Delete Language Monitor\n", false}),
+    RowName);
 
 // Neither a failed backup nor a journal that can't name the backup lets the
 // monitor go.
@@ -180,7 +219,7 @@ TEST(Update, FailedCopyKeepsTheMonitorInstalled) {
       run.machine.PassNext("RegSetValueExA", 4);  // the journal itself
       run.machine.FailNext("RegSetValueExA", ERROR_ACCESS_DENIED);
     } else {
-      run.machine.FailNext("CopyFileA", 112);  // ERROR_DISK_FULL
+      run.machine.FailNext("MoveFileExA", 112);  // ERROR_DISK_FULL, the trusted copy
       run.machine.messageTexts[112] = "There is not enough space on the disk.\r\n";
     }
     run.Update();
@@ -445,8 +484,8 @@ TEST(Update, FailedUpdateLeavesANewerMonitorInSystem32) {
 TEST(Update, FailedCopyBackIsReportedAndTheSpoolerStillRestarts) {
   EngineRun run;
   run.machine.FailNext("UpdateDriverForPlugAndPlayDevicesA", ERROR_NO_SUCH_DEVINST);
-  run.machine.PassNext("CopyFileA", 1);  // the backup
-  run.machine.FailNext("CopyFileA", 112);
+  run.machine.PassNext("MoveFileExA", 1);  // the trusted copy
+  run.machine.FailNext("MoveFileExA", 112);
   run.machine.messageTexts[112] = "There is not enough space on the disk.\r\n";
   run.Update();
   EXPECT_TRUE(run.Log().ends_with(

@@ -44,7 +44,7 @@ CSetupDlg::Recovery CSetupDlg::FinishInterruptedUpdate() {
       AsSeenByThisProcess(*m_platform.processes, m_platform.x64Program, pending->installedMonitor);
   if (pending->step == UpdateStep::MonitorRemoved &&
       m_platform.processes->GetFileAttributesA(installed.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    restored = CopyBackupBack(pending->backupFile, installed);
+    restored = CopyBackupBack(*pending, installed);
     ReportRestored(restored);
     m_strRecoveryRestored = RestoredText(restored);
     failed = restored == Restored::No;

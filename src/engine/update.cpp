@@ -7,6 +7,8 @@
 
 #include "engine/exit_status.h"
 #include "engine/plain_file_name.h"
+#include "engine/sha256.h"
+#include "engine/trusted_copy.h"
 #include "engine/update_journal.h"
 #include "platform/file_links.h"
 #include "platform/handles.h"
@@ -41,8 +43,12 @@ void CSetupDlg::LogPath(LPCSTR path) {
 // What the steps of one Update share.
 struct CSetupDlg::UpdateRun {
   std::string hardwareId;
-  std::string monitor;             // the model's language monitor file
-  std::string installedMonitor;    // where it lies in system32
+  std::string monitor;           // the model's language monitor file
+  std::string installedMonitor;  // where it lies in system32
+  std::string trustedCopy;       // its trusted copy's path; empty when there is none
+  DWORD trustedCopyError = 0;    // why there is none
+  DWORD copySize = 0;            // the copy's size and hash, as the journal has them
+  std::string copySha256;
   DWORD exitStatus = kExitFailed;  // until the driver update says otherwise
   bool monitorDeleted = false;     // this run took the installed monitor away
   bool spoolerInDoubt = false;     // a stop or start failed: it may be left stopped
@@ -155,9 +161,16 @@ bool CSetupDlg::ResolveMonitor(UpdateRun& run) {
 bool CSetupDlg::RecordPendingUpdate(UpdateRun& run) {
   // Recorded before the spooler stops, so that a run killed from here on
   // is finished by the next one.
+  {
+    platform::KeepLastError keep(*m_platform.error);
+    std::optional<std::string> copy =
+        TrustedCopyPath(*m_platform.files, *m_platform.error, run.monitor);
+    run.trustedCopy = copy.value_or("");
+    run.trustedCopyError = m_platform.error->GetLastError();
+  }
   UpdateJournal journal(*m_platform.registry, *m_platform.error);
-  if (journal.Record({run.monitor, run.installedMonitor, m_paths.BackupFile(run.monitor),
-                      UpdateStep::SpoolerStopped}))
+  if (journal.Record(
+          {run.monitor, run.installedMonitor, run.trustedCopy, 0, "", UpdateStep::SpoolerStopped}))
     return true;
   {
     platform::KeepLastError keep(*m_platform.error);
@@ -181,13 +194,26 @@ void CSetupDlg::SwapMonitorOut(UpdateRun& run) {
     return;
   }
 
-  bool backedUp = BackUpMonitor(m_paths.backup, run.installedMonitor, run.monitor.c_str());
-
-  // Without a backup the installed monitor stays where it is; nor is it
-  // removed before the journal names its backup.
-  if (backedUp) {
+  MonitorBytes monitor = ReadInstalledMonitor(run.installedMonitor);
+  BackUpMonitor(m_paths.backup, monitor, run.monitor.c_str());
+  // Only the trusted copy ever goes back, so without it the installed
+  // monitor stays where it is; nor is it removed before the journal names
+  // the copy with its size and hash. The `bak` copy plays no part here.
+  TrustedCopy copy = TrustedCopy::Failed;
+  if (monitor.read) {
+    const DWORD before = error.GetLastError();
+    error.SetLastError(run.trustedCopyError);
+    copy = run.trustedCopy.empty() ? TrustedCopy::Failed
+                                   : MakeTrustedCopy(m_platform, run.trustedCopy, monitor.bytes);
+    if (copy == TrustedCopy::Failed) ShowLastError();
+    if (copy != TrustedCopy::Failed) error.SetLastError(before);
+  }
+  if (copy == TrustedCopy::Made) {
     m_platform.clock->Sleep(3000);
-    if (!UpdateJournal(*m_platform.registry, error).RecordStep(UpdateStep::MonitorRemoved)) {
+    run.copySize = static_cast<DWORD>(monitor.bytes.size());
+    run.copySha256 = Sha256Hex(monitor.bytes.data(), monitor.bytes.size());
+    if (!UpdateJournal(*m_platform.registry, error)
+             .RecordMonitorRemoved(run.copySize, run.copySha256)) {
       ShowLastError();
       LogText("Language Monitor not deleted: not recorded\n");
     } else {
@@ -199,6 +225,8 @@ void CSetupDlg::SwapMonitorOut(UpdateRun& run) {
         m_stcStateIcon.SetIcon(m_hIconError);
       }
     }
+  } else if (copy == TrustedCopy::UnsafeFolder) {
+    LogText("Language Monitor not deleted: the backup folder is not safe\n");
   } else {
     LogText("Language Monitor not deleted: no backup\n");
   }
@@ -296,29 +324,34 @@ bool CSetupDlg::UpdateDriver(UpdateRun& run) {
   return run.exitStatus == kExitDone;
 }
 
-CSetupDlg::Restored CSetupDlg::CopyBackupBack(const std::string& backupFile,
+CSetupDlg::Restored CSetupDlg::CopyBackupBack(const PendingUpdate& pending,
                                               const std::string& installedMonitor) {
   LogText("Restore Language Monitor from Backup Directory\n");
-  // The backup folder may be writable by others: only a file of its own goes
-  // back into system32, held open so that nobody writes, swaps or removes it
-  // meanwhile. Where it can't be opened, the open's own error is reported.
+  // Only the trusted copy goes back into system32, and only the bytes that
+  // the journal recorded, read through a handle that nobody can write,
+  // swap or remove meanwhile. Where it can't be opened, the open's own
+  // error is reported.
   platform::IFiles& files = *m_platform.files;
-  platform::FileHandle backup(
-      files,
-      platform::OpenNameItself(files, backupFile.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ));
+  platform::IThreadError& error = *m_platform.error;
+  platform::FileHandle copy(files, platform::OpenNameItself(files, pending.backupFile.c_str(),
+                                                            GENERIC_READ, FILE_SHARE_READ));
   bool restored = false;
-  if (backup.valid()) {
-    if (platform::KindOfOpened(files, backup.get()) == platform::OpenedKind::File) {
-      // A monitor that is back in system32 by now came with the new driver
-      // or from someone else, and is newer than the backup: it stays.
-      restored = files.CopyFileA(backupFile.c_str(), installedMonitor.c_str(), TRUE) != FALSE;
+  std::string bytes;
+  if (copy.valid() && platform::KindOfOpened(files, copy.get()) != platform::OpenedKind::File) {
+    error.SetLastError(ERROR_CANT_ACCESS_FILE);
+  } else if (copy.valid() && ReadWholeFile(files, error, copy.get(), bytes)) {
+    if (bytes.size() != pending.backupSize ||
+        Sha256Hex(bytes.data(), bytes.size()) != pending.backupSha256) {
+      error.SetLastError(ERROR_INVALID_DATA);
     } else {
-      m_platform.error->SetLastError(ERROR_CANT_ACCESS_FILE);
+      // A monitor that is back in system32 by now came with the new driver
+      // or from someone else, and is newer than the copy: it stays.
+      restored = WriteFileInPlace(files, error, installedMonitor, bytes, false);
     }
   }
   if (restored) return Restored::Yes;
-  DWORD error = m_platform.error->GetLastError();
-  if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return Restored::InPlace;
+  DWORD code = error.GetLastError();
+  if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return Restored::InPlace;
   ShowLastError();
   return Restored::No;
 }
@@ -341,7 +374,9 @@ void CSetupDlg::RestoreMonitor(UpdateRun& run) {
   // The driver update's outcome has no line feed of its own.
   if (run.lineOpen) LogText("\n");
   run.lineOpen = false;
-  Restored restored = CopyBackupBack(m_paths.BackupFile(run.monitor), run.installedMonitor);
+  PendingUpdate copy{run.monitor,  run.installedMonitor, run.trustedCopy,
+                     run.copySize, run.copySha256,       UpdateStep::MonitorRemoved};
+  Restored restored = CopyBackupBack(copy, run.installedMonitor);
 
   // The spooler loads its monitors when it starts.
   LogText("Stop Spooler\n");

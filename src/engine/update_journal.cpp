@@ -54,11 +54,15 @@ bool UpdateJournal::Record(const PendingUpdate& pending) {
          !Failed(m_registry.RegFlushKey(key.get()));
 }
 
-bool UpdateJournal::RecordStep(UpdateStep step) {
+bool UpdateJournal::RecordMonitorRemoved(DWORD backupSize, const std::string& backupSha256) {
   platform::RegistryKey key(m_registry);
   return !Failed(m_registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, QVR_JOURNAL_KEY, 0,
                                           KEY_SET_VALUE | kView, key.put())) &&
-         !Failed(SetText(m_registry, key.get(), "Step", StepText(step))) &&
+         !Failed(m_registry.RegSetValueExA(key.get(), "Backup Size", 0, REG_DWORD,
+                                           reinterpret_cast<const BYTE*>(&backupSize),
+                                           sizeof backupSize)) &&
+         !Failed(SetText(m_registry, key.get(), "Backup SHA-256", backupSha256)) &&
+         !Failed(SetText(m_registry, key.get(), "Step", kStepRemoved)) &&
          !Failed(m_registry.RegFlushKey(key.get()));
 }
 
@@ -71,6 +75,14 @@ std::optional<PendingUpdate> UpdateJournal::Read() {
   pending.monitor = GetText(m_registry, key.get(), "Monitor").value_or("");
   pending.installedMonitor = GetText(m_registry, key.get(), "Installed Monitor").value_or("");
   pending.backupFile = GetText(m_registry, key.get(), "Backup").value_or("");
+  DWORD type = REG_NONE;
+  DWORD size = sizeof pending.backupSize;
+  if (m_registry.RegQueryValueExA(key.get(), "Backup Size", nullptr, &type,
+                                  reinterpret_cast<LPBYTE>(&pending.backupSize),
+                                  &size) != ERROR_SUCCESS ||
+      type != REG_DWORD || size != sizeof pending.backupSize)
+    pending.backupSize = 0;
+  pending.backupSha256 = GetText(m_registry, key.get(), "Backup SHA-256").value_or("");
   // Anything but the later step leaves the monitor where it was.
   pending.step = GetText(m_registry, key.get(), "Step") == kStepRemoved
                      ? UpdateStep::MonitorRemoved

@@ -18,13 +18,16 @@
 
 enum class UpdateStep {
   SpoolerStopped,  // the spooler may be stopped; the monitor is in place
-  MonitorRemoved,  // the monitor may be gone from system32; its backup is named
+  MonitorRemoved,  // the monitor may be gone from system32; its trusted copy is
+                   // named, with its size and SHA-256
 };
 
 struct PendingUpdate {
   std::string monitor;           // the language monitor's file name
   std::string installedMonitor;  // its full path in system32
-  std::string backupFile;        // the full path of its backup
+  std::string backupFile;        // the full path of its trusted copy
+  DWORD backupSize = 0;          // the copy's size and SHA-256 (lower-case hex), once made
+  std::string backupSha256;
   UpdateStep step = UpdateStep::SpoolerStopped;
 };
 
@@ -36,7 +39,8 @@ class UpdateJournal {
       : m_registry(registry), m_error(error) {}
 
   bool Record(const PendingUpdate& pending);
-  bool RecordStep(UpdateStep step);
+  // The trusted copy's size and hash, and then the step MonitorRemoved.
+  bool RecordMonitorRemoved(DWORD backupSize, const std::string& backupSha256);
   // The journal that an earlier run left, if any.
   std::optional<PendingUpdate> Read();
   bool Remove();

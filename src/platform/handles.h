@@ -89,6 +89,9 @@ using FindHandle = Owned<HANDLE, &IFiles::FindClose, Empty::NullOrInvalid>;
 // A text that FormatMessageA allocated (FORMAT_MESSAGE_ALLOCATE_BUFFER
 // stores its address through put()).
 using LocalText = Owned<LPSTR, &IMessages::LocalFree>;
+// A block that the system allocated with LocalAlloc: a security descriptor
+// or its text.
+using LocalBlock = Owned<HLOCAL, &IMessages::LocalFree>;
 // An INF opened with SetupOpenInfFileA.
 using InfHandle = Owned<HINF, &ISetupApi::SetupCloseInfFile, Empty::NullOrInvalid>;
 // A registry key opened with RegOpenKeyExA.

@@ -33,6 +33,34 @@ class IFiles {
   virtual UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) = 0;
   virtual BOOL GetFileInformationByHandle(HANDLE hFile,
                                           LPBY_HANDLE_FILE_INFORMATION lpFileInformation) = 0;
+  virtual BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                        LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) = 0;
+  virtual BOOL FlushFileBuffers(HANDLE hFile) = 0;
+  virtual BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) = 0;
+  virtual DWORD GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,
+                                          DWORD dwFlags) = 0;
+  // The shell's folder paths (shell32); only CSIDL_COMMON_APPDATA is used.
+  virtual HRESULT SHGetFolderPathA(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags,
+                                   LPSTR pszPath) = 0;
+};
+
+// Security descriptors of files and folders. What the conversions and
+// GetSecurityInfo return is released with IMessages::LocalFree.
+class ISecurity {
+ public:
+  virtual ~ISecurity() = default;
+  virtual BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(
+      LPCSTR StringSecurityDescriptor, DWORD StringSDRevision,
+      PSECURITY_DESCRIPTOR* SecurityDescriptor, PULONG SecurityDescriptorSize) = 0;
+  virtual BOOL ConvertSecurityDescriptorToStringSecurityDescriptorA(
+      PSECURITY_DESCRIPTOR SecurityDescriptor, DWORD RequestedStringSDRevision,
+      SECURITY_INFORMATION SecurityInformation, LPSTR* StringSecurityDescriptor,
+      PULONG StringSecurityDescriptorLen) = 0;
+  // Returns the error code, as the real function does.
+  virtual DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
+                                SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner,
+                                PSID* ppsidGroup, PACL* ppDacl, PACL* ppSacl,
+                                PSECURITY_DESCRIPTOR* ppSecurityDescriptor) = 0;
 };
 
 // System message texts.
@@ -264,6 +292,7 @@ struct Platform {
   // The ANSI code page that every text of the program is in.
   const AnsiCodePage* codePage = nullptr;
   ISystemVersion* version = nullptr;
+  ISecurity* security = nullptr;
   // The program's own build: the 64-bit one, or the 32-bit one. A simulated
   // machine says which one it runs.
 #if defined(_WIN64)
@@ -294,6 +323,7 @@ struct Platform {
     Take(p.wideText, m);
     Take(p.codePage, m);
     Take(p.version, m);
+    Take(p.security, m);
     if constexpr (requires { m.x64Program; }) p.x64Program = m.x64Program;
     return p;
   }

@@ -14,6 +14,8 @@
 #include "resource.h"
 #include "ui/operator_texts.h"
 
+struct PendingUpdate;
+
 class CSetupDlg : public CDialog {
  public:
   explicit CSetupDlg(const platform::Platform& platform, CWnd* pParent = nullptr);
@@ -153,10 +155,17 @@ class CSetupDlg : public CDialog {
   void LogText(LPCSTR text);
   void LogPath(LPCSTR path);
   bool WaitForSpooler(platform::ServiceHandle& query, DWORD target, LPCSTR progress);
-  // Copies the installed monitor into the backup folder (engine/monitor_backup.cpp);
-  // false, after the report, when there is no backup.
-  bool BackUpMonitor(const std::string& backupDirectory, const std::string& installedMonitor,
-                     LPCSTR monitor);
+  // The installed monitor's bytes, read before it goes, or the error of the
+  // read (engine/monitor_backup.cpp). The last error stays as it was.
+  struct MonitorBytes {
+    bool read = false;
+    DWORD error = 0;
+    std::string bytes;
+  };
+  MonitorBytes ReadInstalledMonitor(const std::string& installedMonitor);
+  // Copies them into the backup folder `bak`, for people to see; a failure
+  // is reported and changes nothing else.
+  void BackUpMonitor(const std::string& backupDirectory, const MonitorBytes& monitor, LPCSTR name);
 
   // The steps of OnUpdate (engine/update.cpp). A step that returns false
   // has reported why, and the run goes no further.
@@ -174,7 +183,7 @@ class CSetupDlg : public CDialog {
   // there: restored, a monitor already in place, or not restored (reported).
   enum class Restored { Yes, InPlace, No };
   static LPCSTR RestoredText(Restored restored);
-  Restored CopyBackupBack(const std::string& backupFile, const std::string& installedMonitor);
+  Restored CopyBackupBack(const PendingUpdate& pending, const std::string& installedMonitor);
   void ReportRestored(Restored restored);
   void RestoreMonitor(UpdateRun& run);
   void StartStoppedSpooler(UpdateRun& run);

@@ -441,8 +441,10 @@ TEST_F(Deployment, InteractiveFailedUpdateRestoresTheMonitor) {
 // outside the package folder.
 TEST_F(Deployment, InterruptedUpdateFinishedAndInstalledEachLeaveOneEvent) {
   ASSERT_NO_FATAL_FAILURE(PrepareUpdate(false));
-  ASSERT_TRUE(::CreateDirectoryA(Path("bak").c_str(), nullptr));
-  ASSERT_NO_FATAL_FAILURE(WriteFile("bak\\qvrmon.dll", kInstalledMonitorContent));
+  for (const std::string& folder :
+       {ProgramData() + "\\QVR", ProgramData() + "\\QVR\\Driver Setup", TrustedFolder()})
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+  ASSERT_TRUE(WriteWholeFile(TrustedFolder() + "\\" + kMonitor, kInstalledMonitorContent));
   ASSERT_TRUE(::DeleteFileA(InstalledMonitorPath().c_str()));
   // In the 64-bit view, where the program keeps it.
   HKEY journal = nullptr;
@@ -452,12 +454,17 @@ TEST_F(Deployment, InterruptedUpdateFinishedAndInstalledEachLeaveOneEvent) {
   for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
            {"Monitor", kMonitor},
            {"Installed Monitor", InstalledMonitorPath()},
-           {"Backup", Path("bak\\qvrmon.dll")},
+           {"Backup", TrustedFolder() + "\\" + kMonitor},
+           {"Backup SHA-256", kInstalledMonitorSha256},
            {"Step", "Monitor removed"}})
     EXPECT_EQ(::RegSetValueExA(journal, name.c_str(), 0, REG_SZ,
                                reinterpret_cast<const BYTE*>(value.c_str()),
                                static_cast<DWORD>(value.size() + 1)),
               ERROR_SUCCESS);
+  const DWORD monitorSize = sizeof kInstalledMonitorContent - 1;
+  EXPECT_EQ(::RegSetValueExA(journal, "Backup Size", 0, REG_DWORD,
+                             reinterpret_cast<const BYTE*>(&monitorSize), sizeof monitorSize),
+            ERROR_SUCCESS);
   ::RegCloseKey(journal);
   EventTrace trace;
 
@@ -613,6 +620,7 @@ class KilledRuns : public Deployment {
   // between the backup and the monitor's removal, when the spooler is
   // stopped, or while the driver update runs, when the monitor is gone.
   void KillUpdateAt(KillPoint point) {
+    ForgetTrustedFolderWhereWineMakesUpItsSecurity();
     ::DeleteFileA(Path("bak\\qvrmon.dll").c_str());
     ::DeleteFileA(Path(kLogFile).c_str());
     ASSERT_NO_FATAL_FAILURE(WriteFileAt(InstalledMonitorPath(), kInstalledMonitorContent));
@@ -720,6 +728,62 @@ INSTANTIATE_TEST_SUITE_P(Rows, KilledUpdate,
                                            KillRow{"KilledInTheDriverUpdate",
                                                    KillPoint::DriverUpdate}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Only the trusted copy goes back into system32, never the `bak` copy
+// beside the package: not when another program writes over that during a
+// failing update, nor after a kill, nor when the package folder is laid
+// down again after a kill, as deployment tools do before a retry. And the
+// trusted folder is SYSTEM's and Administrators' alone.
+TEST_F(KilledRuns, BackupInBakIsNeverPutBack) {
+  if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
+  ASSERT_NO_FATAL_FAILURE(PrepareMachine());
+  NewdevAnswer answer("0xE000020B");
+  const std::string bak = Path("bak\\qvrmon.dll");
+  {
+    SCOPED_TRACE("written over during the driver update");
+    ::SetEnvironmentVariableA("QVR_NEWDEV_DELAY_MS", "3000");
+    ASSERT_NO_FATAL_FAILURE(Start(kScripted));
+    bool written = false;
+    for (DWORD start = ::GetTickCount(); !written && ::GetTickCount() - start < e2e::kWaitMs;
+         ::Sleep(20))
+      written = ReadWholeFile(Path(kLogFile), FILE_SHARE_READ | FILE_SHARE_WRITE)
+                        .value_or("")
+                        .find("Update Driver\n") != std::string::npos &&
+                WriteWholeFile(bak, "someone else's bytes");
+    ::SetEnvironmentVariableA("QVR_NEWDEV_DELAY_MS", nullptr);
+    ASSERT_TRUE(written);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(m_child.WaitForExit(e2e::kWaitMs, &exitCode));
+    EXPECT_EQ(exitCode, 1u);
+    EXPECT_EQ(ReadWholeFile(InstalledMonitorPath()), std::string(kInstalledMonitorContent));
+    // The trusted folder as the program made it, where Wine keeps that.
+    const std::string sddl = TrustedFolderSddl();
+    std::printf("the trusted folder's security descriptor: %s\n", sddl.c_str());
+    if (!e2e::RunningUnderWine() || sddl.rfind("O:BA", 0) == 0) {
+      EXPECT_TRUE(sddl == "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)" ||
+                  sddl == "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)")
+          << sddl;
+    }
+  }
+  for (bool laidDownAgain : {false, true}) {
+    SCOPED_TRACE(laidDownAgain ? "package laid down again after a kill" : "written after a kill");
+    ASSERT_NO_FATAL_FAILURE(KillUpdateAt(KillPoint::DriverUpdate));
+    if (laidDownAgain) {
+      for (const char* name : {"bak\\qvrmon.dll", kLogFile, "setup.inf", kMonitor})
+        ::DeleteFileA(Path(name).c_str());
+      ASSERT_TRUE(::RemoveDirectoryA(Path("bak").c_str()));
+      ASSERT_NO_FATAL_FAILURE(WriteFile("setup.inf", kPackageInf));
+      ASSERT_NO_FATAL_FAILURE(WriteFile(kMonitor, kPackagedMonitorContent));
+    } else {
+      ASSERT_TRUE(WriteWholeFile(bak, "someone else's bytes"));
+    }
+    DWORD exitCode = 1;
+    ASSERT_NO_FATAL_FAILURE(RunUnattended(kNobody, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(ReadWholeFile(InstalledMonitorPath()), std::string(kInstalledMonitorContent));
+    EXPECT_EQ(JournalStep(), std::nullopt);
+  }
+}
 
 // A kill, and then the machine restarts (wine_prefix.sh --then): every
 // process ends, the journal is kept on disk.

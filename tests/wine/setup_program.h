@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h:
+#include <sddl.h>
 #include <setupapi.h>
 #include <winspool.h>
 
@@ -322,8 +323,48 @@ inline std::string WindowsDirectory() {
   return std::string(directory, length < MAX_PATH ? length : 0);
 }
 
+// %ProgramData%, and the folder of the program's trusted copies in it.
+inline std::string ProgramData() {
+  const std::string folder = Environment("ProgramData");
+  return folder.empty() ? "C:\\ProgramData" : folder;
+}
+inline std::string TrustedFolder() { return ProgramData() + "\\QVR\\Driver Setup\\Backup"; }
+inline constexpr char kInstalledMonitorSha256[] =
+    "fe5b6ef2eff0ccc64dec426d0fb0cd65fe45d32f9cc2cd2d205cd1684ea3b852";
 // Where the program looks for an installed language monitor.
 inline std::string InstalledMonitorPath() { return WindowsDirectory() + "\\system32\\" + kMonitor; }
+
+// The trusted folder's security descriptor as GetFileSecurity reads it back,
+// in SDDL; empty when there is none.
+inline std::string TrustedFolderSddl() {
+  char buffer[4096] = {};
+  DWORD needed = 0;
+  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  LPSTR text = nullptr;
+  if (!::GetFileSecurityA(TrustedFolder().c_str(), what, buffer, sizeof buffer, &needed) ||
+      !::ConvertSecurityDescriptorToStringSecurityDescriptorA(buffer, SDDL_REVISION_1, what, &text,
+                                                              nullptr))
+    return "";
+  std::string sddl = text;
+  ::LocalFree(text);
+  return sddl;
+}
+
+// Where Wine keeps no security descriptors (a file system without its
+// extended attributes), it makes one up from the Unix owner and mode, and
+// its own user owns every file. A folder that an earlier Update made then
+// never counts as safe, so an Update that follows in the same prefix would
+// keep the monitor: such a case starts without the folder. Windows keeps
+// the descriptor the program gave.
+inline void ForgetTrustedFolderWhereWineMakesUpItsSecurity() {
+  const std::string sddl = TrustedFolderSddl();
+  if (!e2e::RunningUnderWine() || sddl.rfind("O:BA", 0) == 0 || sddl.rfind("O:SY", 0) == 0) return;
+  for (const char* name : {kMonitor, "qvrmon.dll.qvrnew"})
+    ::DeleteFileA((TrustedFolder() + "\\" + name).c_str());
+  ::RemoveDirectoryA(TrustedFolder().c_str());
+  ::RemoveDirectoryA((ProgramData() + "\\QVR\\Driver Setup").c_str());
+  ::RemoveDirectoryA((ProgramData() + "\\QVR").c_str());
+}
 
 // The names of the local printers, in the spooler's order.
 inline std::vector<std::string> LocalPrinters() {

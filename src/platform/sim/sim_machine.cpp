@@ -57,12 +57,15 @@ SimMachine::SimMachine() {
   m_root = made != nullptr ? fs::path(made) : fs::temp_directory_path() / "qvrsim";
   fs::create_directories(m_root / "c");
   MakeDirectory("C:\\windows\\system32");
+  MakeDirectory("C:\\ProgramData");
   messageTexts = {
       {0, "The operation completed successfully.\r\n"},
       {2, "The system cannot find the file specified.\r\n"},
       {3, "The system cannot find the path specified.\r\n"},
       {5, "Access is denied.\r\n"},
       {6, "The handle is invalid.\r\n"},
+      {13, "The data is invalid.\r\n"},
+      {32, "The process cannot access the file because it is being used by another process.\r\n"},
       {8, "Not enough memory resources are available to process this command.\r\n"},
       {87, "The parameter is incorrect.\r\n"},
       {122, "The data area passed to a system call is too small.\r\n"},
@@ -127,6 +130,7 @@ platform::Platform SimMachine::platform() {
 
 // ---------------------------------------------------------------- plumbing
 bool SimMachine::Enter(const std::string& call) {
+  if (beforeEachCall) beforeEachCall(call);
   calls.push_back(call);
   if (Frozen()) {
     m_lastError = 1067;  // ERROR_PROCESS_ABORTED
@@ -353,6 +357,11 @@ HANDLE SimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD d
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself; otherwise the link is
   // followed to its target.
   const bool linkItself = (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
+  auto opened = [&](int fd) {
+    OpenHandle h(Kind::File, fd);
+    h.access = dwDesiredAccess, h.share = dwShareMode, h.name = Upper(absolute);
+    return NewHandle(h);
+  };
   const bool isLink = fs::is_symlink(host, ec);
   bool existed = linkItself ? fs::exists(fs::symlink_status(host, ec)) : fs::exists(host, ec);
   if (!fs::is_directory(HostPath(parent), ec)) {
@@ -370,7 +379,7 @@ HANDLE SimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD d
       return INVALID_HANDLE_VALUE;
     }
     m_lastError = dwCreationDisposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : 0;
-    return NewHandle({Kind::File, fd});
+    return opened(fd);
   }
   if (fs::is_directory(host, ec)) {
     // Only backup semantics open a folder, and only to look at it.
@@ -383,7 +392,11 @@ HANDLE SimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD d
       return INVALID_HANDLE_VALUE;
     }
     m_lastError = 0;
-    return NewHandle({Kind::File, fd});
+    return opened(fd);
+  }
+  if (existed && SharingBlocks(host, dwDesiredAccess, dwShareMode)) {
+    m_lastError = ERROR_SHARING_VIOLATION;
+    return INVALID_HANDLE_VALUE;
   }
   bool writes = (dwDesiredAccess & GENERIC_WRITE) != 0;
   if ((writes || !existed) && m_readOnlyDirectories.count(Upper(parent)) != 0) {
@@ -421,12 +434,16 @@ HANDLE SimMachine::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD d
   bool says =
       existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
   m_lastError = says ? ERROR_ALREADY_EXISTS : 0;
-  return NewHandle({Kind::File, fd});
+  return opened(fd);
 }
 
 BOOL SimMachine::WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                            LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED /*lpOverlapped*/) {
   if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = 0;
+  // A kill that lands in this call leaves the first half of its bytes.
+  OpenHandle* killed = freezeAtCall == calls.size() + 1 ? Lookup(hFile, Kind::File) : nullptr;
+  if (killed != nullptr && ::write(killed->fd, lpBuffer, nNumberOfBytesToWrite / 2) < 0)
+    return FALSE;
   if (Enter("WriteFile")) return FALSE;
   OpenHandle* h = Lookup(hFile, Kind::File);
   if (h == nullptr) return FALSE;
@@ -456,7 +473,7 @@ BOOL SimMachine::CloseHandle(HANDLE hObject) {
   return TRUE;
 }
 
-BOOL SimMachine::CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES /*security*/) {
+BOOL SimMachine::CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES security) {
   if (Enter("CreateDirectoryA")) return FALSE;
   std::string absolute = Absolute(lpPathName);
   std::string parent = absolute.substr(0, absolute.find_last_of('\\'));
@@ -476,6 +493,8 @@ BOOL SimMachine::CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES /*sec
     return FALSE;
   }
   fs::create_directory(host, ec);
+  if (security != nullptr && security->lpSecurityDescriptor != nullptr)
+    securityOf[Upper(absolute)] = static_cast<LPCSTR>(security->lpSecurityDescriptor);
   return TRUE;
 }
 
@@ -531,6 +550,10 @@ BOOL SimMachine::DeleteFileA(LPCSTR lpFileName) {
     m_lastError = ERROR_ACCESS_DENIED;
     return FALSE;
   }
+  if (SharingBlocks(host, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
+    m_lastError = ERROR_SHARING_VIOLATION;
+    return FALSE;
+  }
   fs::remove(host, ec);
   return TRUE;
 }
@@ -563,6 +586,127 @@ BOOL SimMachine::GetFileInformationByHandle(HANDLE hFile,
   lpFileInformation->nFileSizeLow = static_cast<DWORD>(st.st_size);
   lpFileInformation->nFileIndexLow = static_cast<DWORD>(st.st_ino);
   return TRUE;
+}
+
+BOOL SimMachine::ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                          LPDWORD lpNumberOfBytesRead, LPOVERLAPPED /*lpOverlapped*/) {
+  if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
+  if (Enter("ReadFile")) return FALSE;
+  OpenHandle* h = Lookup(hFile, Kind::File);
+  if (h == nullptr) return FALSE;
+  ssize_t n = (h->access & GENERIC_READ) ? ::read(h->fd, lpBuffer, nNumberOfBytesToRead) : -1;
+  if (n < 0) {
+    m_lastError = ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = static_cast<DWORD>(n);
+  return TRUE;
+}
+
+BOOL SimMachine::FlushFileBuffers(HANDLE hFile) {
+  if (Enter("FlushFileBuffers")) return FALSE;
+  OpenHandle* h = Lookup(hFile, Kind::File);
+  if (h == nullptr) return FALSE;
+  if ((h->access & GENERIC_WRITE) == 0) m_lastError = ERROR_ACCESS_DENIED;
+  return (h->access & GENERIC_WRITE) != 0;
+}
+
+BOOL SimMachine::MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+  if (Enter("MoveFileExA")) return FALSE;
+  std::error_code ec;
+  fs::path from = HostPath(lpExistingFileName), to = HostPath(lpNewFileName);
+  const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  bool exists = fs::exists(fs::symlink_status(to, ec));
+  if (!fs::exists(fs::symlink_status(from, ec))) {
+    m_lastError = ERROR_FILE_NOT_FOUND;
+  } else if (exists && !(dwFlags & MOVEFILE_REPLACE_EXISTING)) {
+    m_lastError = ERROR_ALREADY_EXISTS;
+  } else if (SharingBlocks(from, DELETE, all) || (exists && SharingBlocks(to, DELETE, all))) {
+    m_lastError = ERROR_SHARING_VIOLATION;
+  } else {
+    fs::rename(from, to, ec);
+    if (!ec) return TRUE;
+    m_lastError = ERROR_ACCESS_DENIED;
+  }
+  return FALSE;
+}
+
+DWORD SimMachine::GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,
+                                            DWORD /*dwFlags*/) {
+  if (Enter("GetFinalPathNameByHandleA")) return 0;
+  OpenHandle* h = Lookup(hFile, Kind::File);
+  if (h == nullptr) return 0;
+  std::error_code ec;
+  std::string host = fs::read_symlink("/proc/self/fd/" + std::to_string(h->fd), ec).string();
+  std::string path = "\\\\?\\C:";
+  for (char c : host.substr(m_root.string().size() + 2)) path += c == '/' ? '\\' : c;
+  if (cchFilePath <= path.size()) return static_cast<DWORD>(path.size() + 1);
+  std::memcpy(lpszFilePath, path.c_str(), path.size() + 1);
+  return static_cast<DWORD>(path.size());
+}
+
+HRESULT SimMachine::SHGetFolderPathA(HWND, int csidl, HANDLE, DWORD, LPSTR pszPath) {
+  if (Enter("SHGetFolderPathA") || csidl != CSIDL_COMMON_APPDATA) return -1;
+  std::strcpy(pszPath, "C:\\ProgramData");
+  return S_OK;
+}
+
+bool SimMachine::SharingBlocks(const fs::path& host, DWORD access, DWORD share) const {
+  const DWORD reads = GENERIC_READ | 0x1 | 0x20, writes = GENERIC_WRITE | 0x2 | 0x4;
+  auto conflict = [&](DWORD a, DWORD otherShare) {
+    return ((a & reads) && !(otherShare & FILE_SHARE_READ)) ||
+           ((a & writes) && !(otherShare & FILE_SHARE_WRITE)) ||
+           ((a & DELETE) && !(otherShare & FILE_SHARE_DELETE));
+  };
+  struct stat target = {}, st = {};
+  if (::stat(host.c_str(), &target) != 0 || !(access & (reads | writes | DELETE))) return false;
+  for (const auto& [id, h] : m_handles)
+    if (h.kind == Kind::File && (h.access & (reads | writes | DELETE)) && ::fstat(h.fd, &st) == 0 &&
+        st.st_ino == target.st_ino && (conflict(access, h.share) || conflict(h.access, share)))
+      return true;
+  return false;
+}
+
+bool SimMachine::OtherProgramWrites(const std::string& path, const std::string& content) {
+  if (SharingBlocks(HostPath(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE))
+    return false;
+  PutFile(path, content);
+  return true;
+}
+
+// ---------------------------------------------------------------- ISecurity
+LPSTR SimMachine::LocalCopy(const std::string& text) {
+  auto* memory = static_cast<char*>(std::calloc(text.size() + 1, 1));
+  std::memcpy(memory, text.c_str(), text.size());
+  m_allocations.insert(memory);
+  return memory;
+}
+
+BOOL SimMachine::ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD,
+                                                                      PSECURITY_DESCRIPTOR* sd,
+                                                                      PULONG) {
+  if (Enter("ConvertStringSecurityDescriptorToSecurityDescriptorA")) return FALSE;
+  *sd = LocalCopy(text);
+  return TRUE;
+}
+
+BOOL SimMachine::ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR sd,
+                                                                      DWORD, SECURITY_INFORMATION,
+                                                                      LPSTR* text, PULONG) {
+  if (Enter("ConvertSecurityDescriptorToStringSecurityDescriptorA")) return FALSE;
+  *text = LocalCopy(static_cast<LPCSTR>(sd));
+  return TRUE;
+}
+
+DWORD SimMachine::GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*,
+                                  PACL*, PACL*, PSECURITY_DESCRIPTOR* sd) {
+  if (Enter("GetSecurityInfo")) return m_lastError;
+  OpenHandle* h = Lookup(handle, Kind::File);
+  if (h == nullptr) return ERROR_INVALID_HANDLE;
+  if ((h->access & READ_CONTROL) == 0) return ERROR_ACCESS_DENIED;
+  auto it = securityOf.find(h->name);
+  *sd = LocalCopy(it != securityOf.end() ? it->second : defaultSecurity);
+  return ERROR_SUCCESS;
 }
 
 // ---------------------------------------------------------------- IClock

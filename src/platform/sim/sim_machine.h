@@ -2,6 +2,7 @@
 // program touches, coherent across calls, with fault injection.
 #pragma once
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -27,7 +28,8 @@ class SimMachine : public platform::IFiles,
                    public platform::IClock,
                    public platform::IProcesses,
                    public platform::ISystemVersion,
-                   public platform::IWideText {
+                   public platform::IWideText,
+                   public platform::ISecurity {
  public:
   SimMachine();
   ~SimMachine() override;
@@ -144,6 +146,16 @@ class SimMachine : public platform::IFiles,
   void SetWindowsDirectory(const std::string& path) { m_windowsDirectory = path; }
   // Deleting this file fails while the spooler runs, which holds it loaded.
   void SetHeldBySpooler(const std::string& path);
+  // Folders' security descriptors as SDDL text, by upper-case path. A
+  // folder not listed has the default below; a security descriptor given
+  // to CreateDirectoryA is kept here.
+  std::map<std::string, std::string> securityOf;
+  std::string defaultSecurity = "O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;FR;;;BU)";
+  // Another program writes the file, as the sharing of the handles open on
+  // it allows: false when they don't.
+  bool OtherProgramWrites(const std::string& path, const std::string& content);
+  // Runs as every seam call begins, with its name.
+  std::function<void(const std::string& call)> beforeEachCall;
 
   // ---- IFiles
   DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) override;
@@ -162,6 +174,24 @@ class SimMachine : public platform::IFiles,
   UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
   BOOL GetFileInformationByHandle(HANDLE hFile,
                                   LPBY_HANDLE_FILE_INFORMATION lpFileInformation) override;
+  BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) override;
+  BOOL FlushFileBuffers(HANDLE hFile) override;
+  BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) override;
+  DWORD GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,
+                                  DWORD dwFlags) override;
+  HRESULT SHGetFolderPathA(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags,
+                           LPSTR pszPath) override;
+
+  // ---- ISecurity: a security descriptor is its SDDL text in a LocalAlloc block
+  BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
+                                                            PSECURITY_DESCRIPTOR* sd,
+                                                            PULONG size) override;
+  BOOL ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR sd, DWORD revision,
+                                                            SECURITY_INFORMATION info, LPSTR* text,
+                                                            PULONG length) override;
+  DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION info, PSID* owner,
+                        PSID* group, PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* sd) override;
 
   // ---- IMessages
   DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
@@ -219,10 +249,18 @@ class SimMachine : public platform::IFiles,
  private:
   enum class Kind { File, Find, Process };
   struct OpenHandle {
+    OpenHandle(Kind k = Kind::File, int f = -1, DWORD e = 0) : kind(k), fd(f), exitCode(e) {}
     Kind kind;
     int fd = -1;
     DWORD exitCode = 0;
+    DWORD access = 0, share = 0;  // of a file handle, for the sharing rules
+    std::string name;             // its upper-case absolute path
   };
+  // Whether an open for access and share conflicts with a handle open on
+  // the same file. A handle without data access (attributes only) takes
+  // no part.
+  bool SharingBlocks(const std::filesystem::path& host, DWORD access, DWORD share) const;
+  LPSTR LocalCopy(const std::string& text);
 
   HANDLE NewHandle(OpenHandle h);
   bool RunsUnderWow64() const;

@@ -54,6 +54,7 @@ class Win32Machine final : public IFiles,
                            public ISystemVersion,
                            public IEventLog,
                            public IWideText,
+                           public ISecurity,
                            public CrtCodePage {
  public:
   DWORD GetCurrentDirectoryA(DWORD n, LPSTR buffer) override {
@@ -84,6 +85,34 @@ class Win32Machine final : public IFiles,
   }
   BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info) override {
     return ::GetFileInformationByHandle(h, info);
+  }
+  BOOL ReadFile(HANDLE h, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED ov) override {
+    return ::ReadFile(h, data, size, read, ov);
+  }
+  BOOL FlushFileBuffers(HANDLE h) override { return ::FlushFileBuffers(h); }
+  BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) override {
+    return ::MoveFileExA(from, to, flags);
+  }
+  DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR path, DWORD size, DWORD flags) override {
+    return ::GetFinalPathNameByHandleA(h, path, size, flags);
+  }
+  HRESULT SHGetFolderPathA(HWND hwnd, int csidl, HANDLE token, DWORD flags, LPSTR path) override {
+    return ::SHGetFolderPathA(hwnd, csidl, token, flags, path);
+  }
+
+  BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
+                                                            PSECURITY_DESCRIPTOR* sd,
+                                                            PULONG size) override {
+    return ::ConvertStringSecurityDescriptorToSecurityDescriptorA(text, revision, sd, size);
+  }
+  BOOL ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR sd, DWORD revision,
+                                                            SECURITY_INFORMATION info, LPSTR* text,
+                                                            PULONG length) override {
+    return ::ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, revision, info, text, length);
+  }
+  DWORD GetSecurityInfo(HANDLE h, SE_OBJECT_TYPE type, SECURITY_INFORMATION info, PSID* owner,
+                        PSID* group, PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* sd) override {
+    return ::GetSecurityInfo(h, type, info, owner, group, dacl, sacl, sd);
   }
 
   DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer,

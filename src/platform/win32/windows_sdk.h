@@ -11,7 +11,10 @@
 #endif
 #include <windows.h>
 //
-#include <setupapi.h>
-#include <winspool.h>
+#include <aclapi.h>
 #include <commctrl.h>
 #include <newdev.h>
+#include <sddl.h>
+#include <setupapi.h>
+#include <shlobj.h>
+#include <winspool.h>
