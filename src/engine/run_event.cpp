@@ -120,6 +120,8 @@ RunFacts CSetupDlg::FactsOfRun(LPCSTR procedure, DWORD exitStatus, const std::st
   facts.restored = restored;
   if (m_bUnattended && platform::FileHandle::IsValid(g_hLogFile) && m_paths.HasFolder())
     facts.log = m_paths.InFolder(QVR_LOG_FILE_NAME);
+  else if (m_bUnattended)
+    facts.log = m_strLogNotWritten;
   return facts;
 }
 
