@@ -18,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (argument.empty() || static_cast<unsigned char>(argument[0]) <= 0x20) return 0;
   for (const AnsiCodePage* page : {&kSingleByte, &kDoubleByte}) {
     CommandLineValues v = SplitCommandLine(CString(argument), *page);
-    if (argument.find(v.infFile.str()) != 0) __builtin_trap();
+    // A quoted INF comes without its opening quote.
+    const size_t inf = argument.find(v.infFile.str());
+    if (inf != 0 && !(inf == 1 && argument[0] == '"')) __builtin_trap();
     if (!v.printerName.IsEmpty() && argument.find(v.printerName.str()) == std::string::npos)
       __builtin_trap();
   }

@@ -14,6 +14,7 @@ struct SplitRow {
   std::string infFile;
   std::string printerName;
   BOOL silent;
+  bool namesNoPrinter = false;
 };
 
 void ExpectSplits(const std::vector<SplitRow>& rows, const AnsiCodePage& codePage) {
@@ -23,6 +24,7 @@ void ExpectSplits(const std::vector<SplitRow>& rows, const AnsiCodePage& codePag
     EXPECT_EQ(v.infFile.str(), row.infFile);
     EXPECT_EQ(v.printerName.str(), row.printerName);
     EXPECT_EQ(v.silent, row.silent);
+    EXPECT_EQ(v.namesNoPrinter, row.namesNoPrinter);
   }
 }
 
@@ -39,8 +41,10 @@ TEST(SplitCommandLine, SplitsEveryListedArgumentText) {
       {"a.inf Model  SILENT", "a.inf", "Model", TRUE},
       {"a.inf SILENT", "a.inf", "SILENT", FALSE},
       {"a.inf ModelSILENT", "a.inf", "ModelSILENT", FALSE},
-      {"a.inf  Model", "a.inf", "", FALSE},
-      {"a.inf  SILENT", "a.inf", "", TRUE},
+      {"a.inf  Model", "a.inf", "Model", FALSE},
+      {"a.inf  SILENT", "a.inf", "SILENT", FALSE},
+      {"a.inf   \"My Model\"  SILENT", "a.inf", "My Model", TRUE},
+      {"a.inf   ", "a.inf", "", FALSE},
       {"a.inf Model ", "a.inf", "Model", FALSE},
       {"a.inf ", "a.inf", "", FALSE},
       {"a.inf \"My Model\"", "a.inf", "My Model", FALSE},
@@ -48,12 +52,20 @@ TEST(SplitCommandLine, SplitsEveryListedArgumentText) {
       {"a.inf \"My Model\" silent", "a.inf", "My Model", TRUE},
       {"a.inf \"My Model\" SILENT \"x\"", "a.inf", "My Model", TRUE},
       {"a.inf \"My Model\"SILENT", "a.inf", "My Model\"SILEN", FALSE},
-      {"a.inf \"My Model", "a.inf", "", FALSE},
-      {"a.inf \"My Model SILENT", "a.inf", "", TRUE},
-      {"a.inf \"\"", "a.inf", "", FALSE},
-      {"a.inf \"\" SILENT", "a.inf", "", TRUE},
+      {"a.inf \"My Model", "a.inf", "", FALSE, true},
+      {"a.inf \"My Model SILENT", "a.inf", "", TRUE, true},
+      {"a.inf \"\"", "a.inf", "", FALSE, true},
+      {"a.inf \"\" SILENT", "a.inf", "", TRUE, true},
       {"a.inf Model SILENT \"x\"", "a.inf", "odel SILENT \"x", FALSE},
-      {"\"a.inf\" Model", "\"a.inf\"", "", FALSE},
+      {"\"a.inf\" Model", "a.inf", "Model", FALSE},
+      {"\"a.inf\"", "a.inf", "", FALSE},
+      {"\"C:\\My Package\\a.inf\"  \"My Model\" SILENT", "C:\\My Package\\a.inf", "My Model", TRUE},
+      {"\"\\\\host\\pkg\\a.inf\"Model", "\\\\host\\pkg\\a.inf", "Model", FALSE},
+      {"\"a b.inf\" \"My Model", "a b.inf", "", FALSE, true},
+      {"\"a.inf Model", "\"a.inf", "", FALSE, true},
+      {"\"\" \"My Model\" SILENT", "\"\"", "", TRUE, true},
+      {"\"a.inf", "\"a.inf", "", FALSE},
+      {"C:\\pkg\\a.inf \"My Model\"", "C:\\pkg\\a.inf", "My Model", FALSE},
       {"dir\\a.inf Model", "dir\\a.inf", "Model", FALSE},
       {"a.inf\tModel SILENT", "a.inf\tModel", "SILENT", FALSE},
       {"SILENT", "SILENT", "", FALSE},

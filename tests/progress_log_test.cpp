@@ -26,7 +26,7 @@ TEST(ProgressLog, CreatesTheFileAsSpecifiedAndWritesTextsInOrderExactly) {
   // A look at the name, which finds nothing, then a new file.
   ASSERT_EQ(run.machine.createFileCalls.size(), 2u);
   const auto& c = run.machine.createFileCalls[1];
-  EXPECT_EQ(c.name, "QVR_Download.txt");
+  EXPECT_EQ(c.name, "C:\\pkg\\QVR_Download.txt");
   EXPECT_EQ(c.access, GENERIC_READ | GENERIC_WRITE);
   EXPECT_EQ(c.share, static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE));
   EXPECT_EQ(c.disposition, static_cast<DWORD>(CREATE_NEW));

@@ -45,7 +45,7 @@ struct SimRun {
   size_t LogOpens() const {
     size_t n = 0;
     for (const auto& c : machine.createFileCalls)
-      if (c.name == QVR_LOG_FILE_NAME && (c.access & GENERIC_WRITE)) ++n;
+      if (c.name == "C:\\pkg\\" QVR_LOG_FILE_NAME && (c.access & GENERIC_WRITE)) ++n;
     return n;
   }
 

@@ -33,16 +33,34 @@ CString Substring(const std::string& text, int start, int count) {
 CommandLineValues SplitCommandLine(const CString& argumentText, const AnsiCodePage& codePage) {
   CommandLineValues values;
   std::string work = argumentText.str();
+
+  // b1 is the character that ends the INF: the blank after it, or the closing
+  // quote of a quoted INF. A quoted INF's quotes are not looked at again.
+  int b1;
+  int quoteFrom = 0;
+  const int closing = work[0] == '"' ? Search(work, "\"", 1, codePage) : -1;
+  if (closing > 1) {
+    values.infFile = Substring(work, 1, closing - 1);
+    b1 = closing;
+    quoteFrom = closing + 1;
+  } else {
+    b1 = Search(work, " ", 0, codePage);
+    if (b1 < 0) {
+      values.infFile = CString(work);
+      return values;
+    }
+    values.infFile = Substring(work, 0, b1);
+  }
+
+  // A run of blanks after the INF counts as one; nothing but blanks names
+  // nothing.
+  size_t next = static_cast<size_t>(b1) + 1;
+  while (next < work.size() && work[next] == ' ') ++next;
+  if (next == work.size()) return values;
+  work.erase(static_cast<size_t>(b1) + 1, next - static_cast<size_t>(b1) - 1);
   const int n = static_cast<int>(work.size());
 
-  const int b1 = Search(work, " ", 0, codePage);
-  if (b1 < 0) {
-    values.infFile = CString(work);
-    return values;
-  }
-  values.infFile = Substring(work, 0, b1);
-
-  const int q1 = Search(work, "\"", 0, codePage);
+  const int q1 = Search(work, "\"", quoteFrom, codePage);
   int b2;
   if (q1 < 0) {
     // INF PRINTER [rest]
@@ -53,16 +71,18 @@ CommandLineValues SplitCommandLine(const CString& argumentText, const AnsiCodePa
     }
     values.printerName = Substring(work, b1 + 1, b2 - b1 - 1);
   } else {
-    // INF "PRINTER" [rest]. The character after the first blank and the one
-    // before the blank that ends the name are taken to be the quotes. Without
-    // a closing quote the blank search starts over at 0 and finds b1 again.
+    // INF "PRINTER" [rest]. The character after b1 and the one before the
+    // blank that ends the name are taken to be the quotes. Without a closing
+    // quote the name ends where it begins, at b1.
     const int q2 = Search(work, "\"", q1 + 1, codePage);
-    b2 = Search(work, " ", q2 + 1, codePage);
+    b2 = q2 < 0 ? b1 : Search(work, " ", q2 + 1, codePage);
     if (b2 < 0) {
       values.printerName = Substring(work, b1 + 2, n - b1 - 3);
+      values.namesNoPrinter = values.printerName.IsEmpty();
       return values;
     }
     values.printerName = Substring(work, b1 + 2, b2 - b1 - 3);
+    values.namesNoPrinter = values.printerName.IsEmpty();
   }
 
   // The INF and the printer name are taken; only the rest is read for SILENT.

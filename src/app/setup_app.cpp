@@ -28,7 +28,7 @@ BOOL CSetupApp::InitInstance() {
   if (!TakeRunLock(runLock, taken)) {
     // A script is told to try again later; an operator sees the run that is
     // already open.
-    if (!values.printerName.IsEmpty())
+    if (!values.printerName.IsEmpty() || values.namesNoPrinter)
       m_nExitCode = static_cast<int>(kExitAnotherRun);
     else
       ShowRunningSetup();
@@ -40,7 +40,11 @@ BOOL CSetupApp::InitInstance() {
   CSetupDlg dlg(m_platform);
   dlg.FinishInterruptedUpdate();
 
-  if (!argumentText.IsEmpty()) {
+  if (values.namesNoPrinter) {
+    dlg.m_strInfFile = values.infFile;
+    dlg.m_bSilent = values.silent;
+    dlg.EndWithoutPrinter();
+  } else if (!argumentText.IsEmpty()) {
     m_pMainWnd = &dlg;
     dlg.m_strInfFile = values.infFile;
     dlg.m_strPrinterName = values.printerName;

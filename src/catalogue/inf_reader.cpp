@@ -160,7 +160,7 @@ BOOL CSetupDlg::ReadInf(CString infFile, CListBox* pModelList) {
     m_platform.error->SetLastError(m_paths.folderError);
     return fail(infFile, "Error Reading INF!");
   }
-  std::string path = m_paths.InFolder(infFile.str());
+  std::string path = m_paths.InfPath(infFile.str());
   if (path.size() >= MAX_PATH) {
     m_platform.error->SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return fail(infFile, "Error Reading INF!");

@@ -76,10 +76,11 @@ RunEvent DescribeRun(const RunFacts& facts) {
       {"Monitor restored", facts.restored},
       {"Log", facts.log.empty() ? "none" : facts.log},
   };
-  // A recovery's outcome says what it did; its procedure is the log's name for it.
-  std::string text =
-      "QVR Driver Setup: " + (recovery ? OneLine(facts.outcome) : facts.procedure + " " + result) +
-      ".\r\n";
+  // A recovery's outcome says what it did, and so does that of a run that
+  // chose no procedure; a recovery's procedure is the log's name for it.
+  std::string headline = recovery ? OneLine(facts.outcome) : facts.procedure + " " + result;
+  if (headline.empty() || (headline.back() != '.' && headline.back() != '!')) headline += ".";
+  std::string text = "QVR Driver Setup: " + headline + "\r\n";
   event.strings.push_back("");
   for (const auto& [label, value] : fields) {
     text += std::string(label) + ": " + value + "\r\n";
@@ -105,7 +106,7 @@ RunFacts CSetupDlg::FactsOfRun(LPCSTR procedure, DWORD exitStatus, const std::st
                                const std::string& restored) {
   RunFacts facts;
   facts.procedure = procedure;
-  facts.unattended = !m_strNamedPrinter.IsEmpty();
+  facts.unattended = !m_strNamedPrinter.IsEmpty() || m_bUnattended;
   facts.printer = m_strNamedPrinter.str();
   facts.inf = m_strInfFile.str();
   int model = m_lbModels.GetCurSel();
@@ -119,7 +120,7 @@ RunFacts CSetupDlg::FactsOfRun(LPCSTR procedure, DWORD exitStatus, const std::st
   facts.outcome = outcome;
   facts.restored = restored;
   if (m_bUnattended && platform::FileHandle::IsValid(g_hLogFile) && m_paths.HasFolder())
-    facts.log = m_paths.InFolder(QVR_LOG_FILE_NAME);
+    facts.log = m_paths.Log();
   else if (m_bUnattended)
     facts.log = m_strLogNotWritten;
   return facts;

@@ -15,8 +15,9 @@ constexpr DWORD kFlags =
     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT;
 
 // The log opened with disposition, if what was opened is a file of its own.
-platform::FileHandle OpenOwnFile(platform::IFiles& files, DWORD disposition) {
-  platform::FileHandle log(files, files.CreateFileA(QVR_LOG_FILE_NAME, kAccess, kShare, nullptr,
+platform::FileHandle OpenOwnFile(platform::IFiles& files, const std::string& path,
+                                 DWORD disposition) {
+  platform::FileHandle log(files, files.CreateFileA(path.c_str(), kAccess, kShare, nullptr,
                                                     disposition, kFlags, nullptr));
   if (log.valid() && platform::KindOfOpened(files, log.get()) != platform::OpenedKind::File)
     log.reset();
@@ -25,22 +26,22 @@ platform::FileHandle OpenOwnFile(platform::IFiles& files, DWORD disposition) {
 
 }  // namespace
 
-HANDLE CreateProgressLog(platform::IFiles& files) {
+HANDLE CreateProgressLog(platform::IFiles& files, const std::string& path) {
   // Look at what the name is before anything opens it for writing.
   platform::OpenedKind kind = platform::OpenedKind::Unknown;
   {
     platform::FileHandle existing(
-        files, platform::OpenNameItself(files, QVR_LOG_FILE_NAME, FILE_READ_ATTRIBUTES,
+        files, platform::OpenNameItself(files, path.c_str(), FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
     // Nothing there: a new file, which fails rather than open whatever
     // took the name meanwhile.
-    if (!existing.valid()) return OpenOwnFile(files, CREATE_NEW).release();
+    if (!existing.valid()) return OpenOwnFile(files, path, CREATE_NEW).release();
     kind = platform::KindOfOpened(files, existing.get());
   }
   if (kind == platform::OpenedKind::File) {
     // An earlier run's log is emptied, as long as the name still holds a
     // file of its own once it is open.
-    platform::FileHandle log = OpenOwnFile(files, OPEN_EXISTING);
+    platform::FileHandle log = OpenOwnFile(files, path, OPEN_EXISTING);
     if (log.valid()) {
       if (!files.SetEndOfFile(log.get())) log.reset();
       return log.valid() ? log.release() : INVALID_HANDLE_VALUE;
@@ -50,8 +51,8 @@ HANDLE CreateProgressLog(platform::IFiles& files) {
   }
   // A link, or a name that changed under us: remove the name (a link goes,
   // its target keeps its bytes) and make a new file.
-  if (!files.DeleteFileA(QVR_LOG_FILE_NAME)) return INVALID_HANDLE_VALUE;
-  return OpenOwnFile(files, CREATE_NEW).release();
+  if (!files.DeleteFileA(path.c_str())) return INVALID_HANDLE_VALUE;
+  return OpenOwnFile(files, path, CREATE_NEW).release();
 }
 
 void CloseProgressLog(platform::IFiles& files) {

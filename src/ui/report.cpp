@@ -11,7 +11,7 @@
 void CSetupDlg::CreateLogFile() {
   m_strLogNotWritten.clear();
   m_platform.error->SetLastError(ERROR_SUCCESS);
-  g_hLogFile = CreateProgressLog(*m_platform.files);
+  g_hLogFile = CreateProgressLog(*m_platform.files, m_paths.Log());
   if (platform::FileHandle::IsValid(g_hLogFile)) return;
   // A name that holds no file of its own fails without a system error.
   DWORD code = m_platform.error->GetLastError();

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "engine/exit_status.h"
 #include "log/progress_log.h"
 
 BEGIN_MESSAGE_MAP(CSetupDlg, CDialog)
@@ -64,7 +65,8 @@ BOOL CSetupDlg::OnInitDialog() {
   m_hIconError = AfxGetApp()->LoadIcon(IDI_STATE_ERROR);
 
   m_strNamedPrinter = m_strPrinterName;
-  m_paths = PackagePaths::Read(*m_platform.files, *m_platform.error, m_strInfFile.str());
+  m_paths = PackagePaths::Read(*m_platform.files, *m_platform.error, *m_platform.codePage,
+                               m_strInfFile.str());
   m_machine = platform::GetMachineKind(*m_platform.processes, m_platform.x64Program);
 
   if (!ListInstalledPrinters(&m_lbInstalled)) {
@@ -120,6 +122,19 @@ BOOL CSetupDlg::OnInitDialog() {
 
   OnOK();
   return TRUE;
+}
+
+void CSetupDlg::EndWithoutPrinter() {
+  static const char kNoPrinter[] = "The command line names no printer!";
+  m_bUnattended = TRUE;
+  m_paths = PackagePaths::Read(*m_platform.files, *m_platform.error, *m_platform.codePage,
+                               m_strInfFile.str());
+  LogSession log(*this);
+  if (!m_strHeldLog.empty()) WriteLog(m_strHeldLog.c_str());
+  LeaveRecoveryEvent();
+  Report(kNoPrinter, "The command line names no printer!\n");
+  m_dwExitCode = kExitFailed;
+  LeaveRunEvent(FactsOfRun("None", kExitFailed, kNoPrinter, "not needed"));
 }
 
 void CSetupDlg::OnSelchangeModels() {

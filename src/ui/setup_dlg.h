@@ -63,6 +63,10 @@ class CSetupDlg : public CDialog {
   std::string m_strHeldLog;
   // Tells a failed recovery by the report rule; true when it failed.
   bool EndAfterFailedRecovery();
+  // A command line with text after the INF from which no printer name can be
+  // read: a script started it, so the run opens no dialog. It ends with 1,
+  // with the reason in the log in the package folder and in its event.
+  void EndWithoutPrinter();
   // Whether the recovery put a monitor back, as its event tells it.
   std::string m_strRecoveryRestored = "not needed";
   // The journal goes only when the machine is whole: the monitor in

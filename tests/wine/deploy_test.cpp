@@ -504,6 +504,69 @@ TEST_F(Deployment, InterruptedUpdateFinishedAndInstalledEachLeaveOneEvent) {
   }
 }
 
+// Command lines as deployment tools write them. Lines that name no printer
+// end at once with 1, a log line and a failed run's event, and touch
+// nothing; then a quoted INF, two blanks, and the INF's full path from
+// system32, where a remote shell starts: each updates from the package.
+TEST_F(Deployment, CommandLinesAsDeploymentToolsWriteThem) {
+  if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
+  ASSERT_NO_FATAL_FAILURE(PrepareMachine());
+  EventTrace trace;
+  const bool events = trace.Readable();
+  auto run = [&](const std::string& arguments, const std::string& folder) {
+    ChildProcess child;
+    std::string error;
+    EXPECT_TRUE(child.Start(m_exe, arguments, folder, &error)) << error;
+    DWORD exitCode = 0xFFFFFFFFu;
+    std::vector<std::string> shown;
+    EXPECT_TRUE(child.WaitForExitWatchingWindows(e2e::kWaitMs, &exitCode, &shown));
+    EXPECT_EQ(ShownBesidesWineFlash(shown), std::vector<std::string>{});
+    std::printf("started in %s: ", folder.c_str());
+    Show(arguments.c_str(), exitCode, ReadWholeFile(Path(kLogFile)));
+    return exitCode;
+  };
+  size_t left = 0;
+  for (const char* line :
+       {"setup.inf \"QVR 3417", "setup.inf \"\" SILENT", "\"\" \"QVR 3417\" SILENT"}) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(run(line, m_folder), 1u);
+    EXPECT_EQ(ReadWholeFile(Path(kLogFile)), std::string("The command line names no printer!\n"));
+    ExpectMachineUntouched();
+    if (events) {
+      std::vector<TracedEvent> all = trace.Events();
+      ASSERT_EQ(all.size(), ++left);
+      EXPECT_EQ(all.back().type, EVENTLOG_ERROR_TYPE);
+      EXPECT_EQ(all.back().id, 102u);
+      EXPECT_EQ(all.back().strings.back(), Path(kLogFile));
+    }
+  }
+
+  char system[MAX_PATH] = {};
+  ::GetSystemDirectoryA(system, MAX_PATH);
+  const std::string record = Path("newdev_calls.txt");
+  ::SetEnvironmentVariableA("QVR_NEWDEV_RECORD", record.c_str());
+  for (const auto& [arguments, folder] : std::vector<std::pair<std::string, std::string>>{
+           {"\"setup.inf\" \"QVR 3417\" SILENT", m_folder},
+           {"setup.inf  \"QVR 3417\" SILENT", m_folder},
+           {Path("setup.inf") + " \"QVR 3417\" SILENT", m_folder},
+           {Path("setup.inf") + " \"QVR 3417\" SILENT", system},
+           {"\"" + Path("setup.inf") + "\" \"QVR 3417\" SILENT", system}}) {
+    SCOPED_TRACE(arguments);
+    for (const char* earlier : {"bak\\qvrmon.dll", kLogFile, kSideToolRecord, "newdev_calls.txt"})
+      ::DeleteFileA(Path(earlier).c_str());
+    ::RemoveDirectoryA(Path("bak").c_str());
+    ASSERT_NO_FATAL_FAILURE(WriteFileAt(InstalledMonitorPath(), kInstalledMonitorContent));
+    EXPECT_EQ(run(arguments, folder), 0u);
+    ExpectLog(UpdateLogUpToDriverUpdate(false).Text("Driver update completed."));
+    ExpectMonitorBackedUpAndSpoolerRunning();
+    EXPECT_EQ(ReadWholeFile(record), "Kalbrix_ABQVR34170B7C|" + Path("setup.inf") + "|1\r\n");
+    EXPECT_EQ(AwaitFile(Path(kSideToolRecord)), std::string("//NOLOGO"));
+  }
+  ::SetEnvironmentVariableA("QVR_NEWDEV_RECORD", nullptr);
+  EXPECT_FALSE(PathExists(std::string(system) + "\\" + kLogFile));
+  EXPECT_FALSE(PathExists(std::string(system) + "\\bak"));
+}
+
 // ---------------------------------------------------------------------------
 // Runs killed halfway, as a deployment tool's timeout (TerminateProcess) or
 // Task Manager ends them, and the next run, which finishes their work.
