@@ -321,6 +321,9 @@ TEST_F(Deployment, SecondInteractiveStartBringsTheOpenDialogToTheFront) {
   EXPECT_FALSE(FileExists(kLogFile));
 }
 
+// The journal's step, defined with the killed runs below.
+std::optional<std::string> JournalStep();
+
 // Each row of the driver update's outcome table, as the stand-in answers.
 // A row that ends with the red cross, and any other code, puts the monitor
 // back from the backup and restarts the spooler, so that the printer prints
@@ -380,6 +383,7 @@ TEST_P(DriverUpdateOutcome, UnattendedUpdate) {
   else
     EXPECT_FALSE(PathExists(InstalledMonitorPath()));
   EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_EQ(JournalStep(), std::nullopt);
   Show(row.name, exitCode, ReadWholeFile(Path(kLogFile)));
 
   // The event gives the outcome on one line.
