@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -100,6 +101,76 @@ INSTANTIATE_TEST_SUITE_P(Cases, KilledUpdate,
                                            KillCase{"DriverFailsSameCommand", false, kScripted},
                                            KillCase{"DriverFailsNobody", false, kNobody}),
                          RowName);
+
+// ---------------------------------------------------------------- broken ends
+
+// An Update that ends with the machine broken keeps its journal at the step
+// reached and fails; the next run, for no printer, finishes it.
+struct BrokenEndCase {
+  const char* name;
+  std::function<void(ScriptedRun&)> machine;
+  const char* step;  // the journal's step, kept
+  friend void PrintTo(const BrokenEndCase& row, std::ostream* os) { *os << row.name; }
+};
+
+class BrokenEnd : public ::testing::TestWithParam<BrokenEndCase> {};
+
+TEST_P(BrokenEnd, KeepsTheJournalForTheNextRun) {
+  const BrokenEndCase& c = GetParam();
+  ScriptedRun run;
+  c.machine(run);
+  run.Start(kScripted);
+  EXPECT_EQ(run.ExitCode(), 1);
+  EXPECT_EQ(run.machine.registry.StringValue(QVR_JOURNAL_KEY, "Step"), c.step);
+  EXPECT_TRUE(run.Log().ends_with("\nThe next run of the setup finishes this Update.\n"));
+
+  run.machine.services.spooler().deniedAccess = 0;
+  run.machine.services.spooler().pendingMillis = 0;
+  EXPECT_EQ(RunAgain(run, kNobody), 0);
+  EXPECT_FALSE(run.machine.registry.HasKey(QVR_JOURNAL_KEY));
+  ASSERT_FALSE(run.machine.registry.deleteCalls.empty());
+  EXPECT_EQ(run.machine.registry.deleteCalls.back().view, static_cast<REGSAM>(KEY_WOW64_64KEY));
+  EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_TRUE(run.machine.Exists(kInstalled));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BrokenEnd,
+    ::testing::Values(
+        // The backup held open without sharing, as a virus scanner may.
+        BrokenEndCase{"MonitorNotRestored",
+                      [](ScriptedRun& r) {
+                        r.machine.devices.Unplug("Kalbrix_ABQVR34170B7C");
+                        r.machine.PassNext("CopyFileA", 1);
+                        r.machine.FailNext("CopyFileA", ERROR_SHARING_VIOLATION);
+                      },
+                      "Monitor removed"},
+        BrokenEndCase{"SpoolerStaysStopped",
+                      [](ScriptedRun& r) {
+                        r.machine.devices.Unplug("Kalbrix_ABQVR34170B7C");
+                        r.machine.FailNext("StartServiceA", ERROR_ACCESS_DENIED, 3);
+                      },
+                      "Monitor removed"},
+        // Still stopping after every wait of the run; stopped by the next.
+        BrokenEndCase{"SpoolerStillStopping",
+                      [](ScriptedRun& r) { r.machine.services.spooler().pendingMillis = 200000; },
+                      "Spooler stopped"},
+        // The driver took, with its own monitor, but the spooler's state
+        // can't be read.
+        BrokenEndCase{"SpoolerStateUnreadable",
+                      [](ScriptedRun& r) {
+                        r.machine.devices.duringUpdate = [&r] {
+                          r.machine.PutFile(kInstalled, "monitor v3");
+                          r.machine.services.spooler().deniedAccess = SERVICE_QUERY_STATUS;
+                        };
+                      },
+                      "Monitor removed"},
+        // A journal just written that can't be found is not taken as removed.
+        BrokenEndCase{
+            "JournalNotFound",
+            [](ScriptedRun& r) { r.machine.FailNext("RegDeleteKeyExA", ERROR_FILE_NOT_FOUND); },
+            "Monitor removed"}),
+    RowName);
 
 // ---------------------------------------------------------------- left journals
 

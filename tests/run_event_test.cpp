@@ -168,6 +168,12 @@ INSTANTIATE_TEST_SUITE_P(
                  [](EventRun& r) { r.machine.devices.Unplug("Kalbrix_ABQVR34170B7C"); },
                  {{EVENTLOG_ERROR_TYPE, 102,
                    With(With(With(kUpdateDone, 7, "1"), 8, kNotPluggedIn), 9, "yes")}}},
+        // No log, no backup: the monitor stays, and the event tells why.
+        EventRow{"UpdateFromAReadOnlyFolder",
+                 kScripted,
+                 [](EventRun& r) { r.machine.SetReadOnlyDirectory("C:\\pkg"); },
+                 {{EVENTLOG_INFORMATION_TYPE, 100,
+                   With(kUpdateDone, 10, "not written: Access is denied.")}}},
         EventRow{"UpdateRefusedBeforeItStarts",
                  kScripted,
                  [](EventRun& r) { r.machine.wow64 = TRUE; },

@@ -65,6 +65,7 @@ TEST(Update, InteractiveRunWritesNoLogAndKeepsTheRestartQuestionWithThePlatform)
   run.Update("QVR 3417", "qvrmon.dll", FALSE, FALSE);
   EXPECT_EQ(run.Log(), "kept");
   EXPECT_FALSE(run.machine.devices.updateCalls.at(0).rebootFlagGiven);
+  EXPECT_EQ(run.machine.devices.updateCalls.at(0).flags, static_cast<DWORD>(INSTALLFLAG_FORCE));
   EXPECT_TRUE(run.machine.started.empty());  // no SILENT, no tool
   EXPECT_TRUE(run.session.messageBoxes.empty());
   EXPECT_EQ(run.status, "Driver update completed.");
@@ -267,7 +268,8 @@ TEST(Update, SpoolerThatCannotBeStoppedSkipsBackupDeletionAndRestartButStillUpda
                            "SERVICE_OPEN for stop\nSERVICE_STOP\nSERVICE_CLOSE\n"
                            "ERROR: COULDN'T OPEN SERVICE\n"
                            "Access is denied.\r\n"
-                           "Update Driver\nDriver update completed.");
+                           "Update Driver\nDriver update completed.\n"
+                           "The next run of the setup finishes this Update.\n");
   EXPECT_EQ(run.machine.FileContent("C:\\windows\\system32\\qvrmon.dll"), "monitor v1");
   EXPECT_EQ(run.machine.started.size(), 1u);
 }
@@ -327,6 +329,8 @@ struct Outcome {
   UINT icon;
   DWORD exitCode;
   bool restores;  // the monitor goes back to system32
+  // Without SILENT the installer may show nothing: no tool answers it.
+  BOOL silent = TRUE;
   friend void PrintTo(const Outcome& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -338,7 +342,9 @@ TEST_P(DriverUpdateOutcome, ReportIconAndExitStatus) {
   auto& device = *run.machine.devices.FindDevice("Kalbrix_ABQVR34170B7C");
   device.needsRestart = c.restart;
   if (c.error != 0xFFFFFFFFu) run.machine.FailNext("UpdateDriverForPlugAndPlayDevicesA", c.error);
-  run.Update();
+  run.Update("QVR 3417", "qvrmon.dll", TRUE, c.silent);
+  EXPECT_EQ(run.machine.devices.updateCalls.at(0).flags,
+            c.silent ? 1u : static_cast<DWORD>(INSTALLFLAG_FORCE | INSTALLFLAG_NONINTERACTIVE));
   // The outcome text ends no line; what follows it begins a new one.
   const std::string lineEnd = std::string(c.logEnd).ends_with("\n") ? "" : "\n";
   EXPECT_TRUE(run.Log().ends_with(std::string("Update Driver\n") + c.logEnd +
@@ -378,7 +384,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "The routine found a match for the HardwareId value, but the specified driver "
                 "was not better than the current driver and the caller did not specify the "
                 "INSTALLFLAG_FORCE flag.",
-                IDI_STATE_DONE, 0, false},
+                IDI_STATE_DONE, 0, true, FALSE},
         Outcome{"OtherError", ERROR_ACCESS_DENIED, false, "Access is denied.\r\n", IDI_STATE_DONE,
                 1, true}),
     RowName);
@@ -491,7 +497,8 @@ TEST(Update, FailedCopyBackIsReportedAndTheSpoolerStillRestarts) {
   EXPECT_TRUE(run.Log().ends_with(
       "Restore Language Monitor from Backup Directory\nThere is not enough space on the disk.\r\n"
       "Stop Spooler\n" +
-      StopLines() + "Start Spooler\n" + StartLines() + "Language Monitor not restored\n"));
+      StopLines() + "Start Spooler\n" + StartLines() +
+      "Language Monitor not restored\nThe next run of the setup finishes this Update.\n"));
   EXPECT_EQ(run.machine.services.spooler().starts, 2);
   EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(run.machine.FileContent("C:\\pkg\\bak\\qvrmon.dll"), "monitor v1");
@@ -554,7 +561,8 @@ TEST(Update, SpoolerThatStaysStoppedFailsTheRun) {
   run.Update();
   EXPECT_TRUE(run.Log().ends_with(
       "Driver update completed.\nStart Spooler\nSERVICE_OPEN for start\n"
-      "ERROR: COULDN'T START SERVICE\nAccess is denied.\r\nAccess is denied.\r\n"));
+      "ERROR: COULDN'T START SERVICE\nAccess is denied.\r\nAccess is denied.\r\n"
+      "The next run of the setup finishes this Update.\n"));
   EXPECT_EQ(run.machine.services.spooler().state, static_cast<DWORD>(SERVICE_STOPPED));
   EXPECT_EQ(run.Icon(), static_cast<UINT>(IDI_STATE_ERROR));
   EXPECT_EQ(run.exitCode, 1u);

@@ -72,11 +72,10 @@ CSetupDlg::Recovery CSetupDlg::FinishInterruptedUpdate() {
     failed = true;
   }
 
-  if (!failed && !journal.Remove()) {
-    ShowLastError();
-    failed = true;
-  }
+  failed = !CloseJournal(!failed &&
+                         MachineWhole(pending->step == UpdateStep::MonitorRemoved, installed));
   LogText(failed ? "Interrupted Update not finished\n" : "Interrupted Update finished\n");
+  if (failed) LogText(kNextRunFinishes);
   m_bHoldLog = false;
   m_bUnattended = unattended;
   return m_recovery = failed ? Recovery::Failed : Recovery::Finished;
@@ -91,4 +90,18 @@ bool CSetupDlg::EndAfterFailedRecovery() {
   }
   m_dwExitCode = kExitFailed;
   return true;
+}
+
+bool CSetupDlg::MachineWhole(bool monitorTaken, const std::string& installedMonitor) {
+  if (monitorTaken &&
+      m_platform.processes->GetFileAttributesA(installedMonitor.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return false;
+  return SettledSpoolerState() == SERVICE_RUNNING;
+}
+
+bool CSetupDlg::CloseJournal(bool whole) {
+  if (!whole) return false;
+  if (UpdateJournal(*m_platform.registry, *m_platform.error).Remove()) return true;
+  ShowLastError();
+  return false;
 }

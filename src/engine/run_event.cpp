@@ -121,6 +121,8 @@ RunFacts CSetupDlg::FactsOfRun(LPCSTR procedure, DWORD exitStatus, const std::st
   facts.restored = restored;
   if (m_bUnattended && platform::FileHandle::IsValid(g_hLogFile) && m_paths.HasFolder())
     facts.log = m_paths.Log();
+  else if (m_bUnattended)
+    facts.log = m_strLogNotWritten;
   return facts;
 }
 

@@ -65,10 +65,16 @@ void CSetupDlg::OnUpdate() {
     SwapMonitorOut(run);
     StartSideTool();
     // A failed update must not leave the printer without its monitor.
-    if (!UpdateDriver(run) && run.monitorDeleted) RestoreMonitor(run);
+    const bool took = UpdateDriver(run);
+    if (!took && run.monitorDeleted) RestoreMonitor(run);
     if (run.spoolerInDoubt) StartStoppedSpooler(run);
-    // The run ends by itself: nothing is left for the next one to finish.
-    UpdateJournal(*m_platform.registry, *m_platform.error).Remove();
+    // A driver that took brought its own monitor. A machine left broken
+    // keeps the journal, and the run fails.
+    if (!CloseJournal(MachineWhole(run.monitorDeleted && !took, run.installedMonitor))) {
+      if (m_bLogLineOpen) LogText("\n");
+      LogText(kNextRunFinishes);
+      run.exitStatus = kExitFailed;
+    }
   } else {
     run.outcome = m_strLastReport;
   }
@@ -270,10 +276,14 @@ void CSetupDlg::StartSideTool() {
 bool CSetupDlg::UpdateDriver(UpdateRun& run) {
   LogText("Update Driver\n");
   // An unattended run takes the restart question itself, so that the
-  // platform never waits on a prompt that nobody answers.
+  // platform never waits on a prompt that nobody answers; without the side
+  // tool, which answers the installer's warnings, any other prompt makes
+  // the call fail instead.
   BOOL restart = FALSE;
+  DWORD flags = INSTALLFLAG_FORCE;
+  if (m_bUnattended && !m_bSilent) flags |= INSTALLFLAG_NONINTERACTIVE;
   if (m_platform.devices->UpdateDriverForPlugAndPlayDevicesA(m_hWnd, run.hardwareId.c_str(),
-                                                             m_paths.inf.c_str(), INSTALLFLAG_FORCE,
+                                                             m_paths.inf.c_str(), flags,
                                                              m_bUnattended ? &restart : nullptr)) {
     m_strStatus = "Driver update completed.";
     m_stcStateIcon.SetIcon(m_hIconDone);
@@ -321,7 +331,7 @@ bool CSetupDlg::UpdateDriver(UpdateRun& run) {
   run.lineOpen = true;
   m_stcStateIcon.SetIcon(icon);
   UpdateData(FALSE);
-  return run.exitStatus == kExitDone;
+  return false;
 }
 
 CSetupDlg::Restored CSetupDlg::CopyBackupBack(const PendingUpdate& pending,

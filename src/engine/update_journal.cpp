@@ -91,12 +91,12 @@ std::optional<PendingUpdate> UpdateJournal::Read() {
 }
 
 bool UpdateJournal::Remove() {
+  // In the view it was written in: a 32-bit program on 64-bit Windows
+  // would otherwise look for it in the 32-bit view. A journal that was just
+  // read or written and can't be found now is not taken as removed.
   platform::RegistryKey parent(m_registry);
-  LONG code = m_registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, QVR_JOURNAL_PARENT, 0,
-                                       KEY_READ | KEY_WRITE | kView, parent.put());
-  if (code == ERROR_FILE_NOT_FOUND) return true;
-  if (Failed(code)) return false;
-  code = m_registry.RegDeleteKeyA(parent.get(), "Pending Update");
-  if (code == ERROR_FILE_NOT_FOUND) return true;
-  return !Failed(code) && !Failed(m_registry.RegFlushKey(parent.get()));
+  return !Failed(m_registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, QVR_JOURNAL_PARENT, 0,
+                                          KEY_READ | KEY_WRITE | kView, parent.put())) &&
+         !Failed(m_registry.RegDeleteKeyExA(parent.get(), "Pending Update", kView, 0)) &&
+         !Failed(m_registry.RegFlushKey(parent.get()));
 }

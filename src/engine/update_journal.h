@@ -1,10 +1,11 @@
 // The journal of an Update under way. Before the Update stops the spooler it
 // records what it is about to do, machine-wide in the registry, and it
 // records each later step that leaves the machine broken before taking it.
-// A run that ends by itself removes the journal; a run that was killed, or a
-// machine that lost power, leaves it, and the next run of the program (from
-// any copy of the package, with any command line) finishes the Update's
-// work from it.
+// A run that ends with the machine whole (the monitor in system32, or never
+// taken from it, and the spooler running) removes the journal; any other
+// run, one that was killed, or a machine that lost power, leaves it, and
+// the next run of the program (from any copy of the package, with any
+// command line) finishes the Update's work from it.
 #pragma once
 #include <optional>
 #include <string>
@@ -43,6 +44,7 @@ class UpdateJournal {
   bool RecordMonitorRemoved(DWORD backupSize, const std::string& backupSha256);
   // The journal that an earlier run left, if any.
   std::optional<PendingUpdate> Read();
+  // false, with the registry's error, also for a journal that isn't there.
   bool Remove();
 
  private:

@@ -113,8 +113,9 @@ class IRegistry {
                               const BYTE* lpData, DWORD cbData) = 0;
   // Writes the key's changes to the disk before it returns.
   virtual LONG RegFlushKey(HKEY hKey) = 0;
-  // Deletes a sub-key that has no sub-keys of its own, with its values.
-  virtual LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) = 0;
+  // Deletes a sub-key that has no sub-keys of its own, with its values, in
+  // the registry view that samDesired names (KEY_WOW64_64KEY or _32KEY).
+  virtual LONG RegDeleteKeyExA(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, DWORD Reserved) = 0;
 };
 
 // What the system keeps in UTF-16: the current directory and the command

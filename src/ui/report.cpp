@@ -1,6 +1,7 @@
 // The report rule: in an unattended run reports go to the progress log,
 // otherwise to message boxes owned by the main dialog.
 #include <cstring>
+#include <string>
 
 #include "log/progress_log.h"
 #include "platform/handles.h"
@@ -8,7 +9,25 @@
 #include "ui/setup_dlg.h"
 
 void CSetupDlg::CreateLogFile() {
+  m_strLogNotWritten.clear();
+  m_platform.error->SetLastError(ERROR_SUCCESS);
   g_hLogFile = CreateProgressLog(*m_platform.files, m_paths.Log());
+  if (platform::FileHandle::IsValid(g_hLogFile)) return;
+  // A name that holds no file of its own fails without a system error.
+  DWORD code = m_platform.error->GetLastError();
+  if (code == ERROR_SUCCESS) code = ERROR_CANT_ACCESS_FILE;
+  platform::LocalText text(*m_platform.messages);
+  std::string why = "error " + std::to_string(code);
+  if (m_platform.messages->FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                              FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                          reinterpret_cast<LPSTR>(text.put()), 0, nullptr) != 0 &&
+      text.get() != nullptr)
+    why = text.get();
+  while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' '))
+    why.pop_back();
+  m_strLogNotWritten = "not written: " + why;
 }
 
 void CSetupDlg::CloseLogFile() { CloseProgressLog(*m_platform.files); }

@@ -72,6 +72,14 @@ class CSetupDlg : public CDialog {
   void EndWithoutPrinter();
   // Whether the recovery put a monitor back, as its event tells it.
   std::string m_strRecoveryRestored = "not needed";
+  // The journal goes only when the machine is whole: the monitor in
+  // system32 (or never taken from it: monitorTaken false) and the spooler
+  // running, as a status query says. true when it was removed; otherwise
+  // it stays for the next run, a removal that failed reported.
+  bool MachineWhole(bool monitorTaken, const std::string& installedMonitor);
+  bool CloseJournal(bool whole);
+  // The line of a run that leaves its journal.
+  static constexpr char kNextRunFinishes[] = "The next run of the setup finishes this Update.\n";
 
   // The run's event in the Application log (engine/run_event.cpp). A run
   // leaves one for each Update or Install, and one for a recovery, once it
@@ -85,6 +93,9 @@ class CSetupDlg : public CDialog {
   CString m_strNamedPrinter;
   // The text of the last report, in a box or in the log.
   std::string m_strLastReport;
+  // Why an unattended run has no log: "not written: " and the system's
+  // text; empty while the log is open, or was never asked for.
+  std::string m_strLogNotWritten;
 
   // Progress log writers (ui/report.cpp, over log/progress_log.cpp).
   void CreateLogFile();
@@ -176,7 +187,8 @@ class CSetupDlg : public CDialog {
   bool ResolveMonitor(UpdateRun& run);
   void SwapMonitorOut(UpdateRun& run);
   void StartSideTool();
-  // True when the driver took, or needed nothing.
+  // True when the driver took; a driver that needed nothing is not taken
+  // as installed.
   bool UpdateDriver(UpdateRun& run);
   bool RecordPendingUpdate(UpdateRun& run);
   // The backup copied back into system32, never over a monitor that is

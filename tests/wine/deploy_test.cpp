@@ -205,6 +205,37 @@ class Deployment : public InstalledPrinters {
     EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
   }
 
+  // The journal of an Update killed after it took the monitor from system32,
+  // in the 64-bit view, where the program keeps it; the trusted copy below
+  // ProgramData.
+  void PlantRemovedMonitorJournal() {
+    for (const std::string& folder :
+         {ProgramData() + "\\QVR", ProgramData() + "\\QVR\\Driver Setup", TrustedFolder()})
+      ::CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(WriteWholeFile(TrustedFolder() + "\\" + kMonitor, kInstalledMonitorContent));
+    ASSERT_TRUE(::DeleteFileA(InstalledMonitorPath().c_str()));
+    // In the 64-bit view, where the program keeps it.
+    HKEY journal = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QVR\\Driver Setup\\Pending Update", 0,
+                                nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &journal, nullptr),
+              ERROR_SUCCESS);
+    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+             {"Monitor", kMonitor},
+             {"Installed Monitor", InstalledMonitorPath()},
+             {"Backup", TrustedFolder() + "\\" + kMonitor},
+             {"Backup SHA-256", kInstalledMonitorSha256},
+             {"Step", "Monitor removed"}})
+      EXPECT_EQ(::RegSetValueExA(journal, name.c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(value.c_str()),
+                                 static_cast<DWORD>(value.size() + 1)),
+                ERROR_SUCCESS);
+    const DWORD monitorSize = sizeof kInstalledMonitorContent - 1;
+    EXPECT_EQ(::RegSetValueExA(journal, "Backup Size", 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&monitorSize), sizeof monitorSize),
+              ERROR_SUCCESS);
+    ::RegCloseKey(journal);
+  }
+
   // Starts `arguments` as a second process beside m_child and waits for it.
   DWORD RunBeside(const std::string& arguments, DWORD timeoutMs, DWORD* elapsedMs,
                   std::vector<std::string>* shown) {
@@ -309,6 +340,9 @@ TEST_F(Deployment, SecondInteractiveStartBringsTheOpenDialogToTheFront) {
   EXPECT_FALSE(FileExists(kLogFile));
 }
 
+// The journal's step, defined with the killed runs below.
+std::optional<std::string> JournalStep();
+
 // Each row of the driver update's outcome table, as the stand-in answers.
 // A row that ends with the red cross, and any other code, puts the monitor
 // back from the backup and restarts the spooler, so that the printer prints
@@ -321,6 +355,8 @@ struct OutcomeRow {
   bool restores;
   WORD eventType;
   DWORD eventId;
+  // Without SILENT the installer is told to show nothing (flags 5).
+  bool silent = true;
   friend void PrintTo(const OutcomeRow& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -336,11 +372,13 @@ TEST_P(DriverUpdateOutcome, UnattendedUpdate) {
   EventTrace trace;
 
   DWORD exitCode = 0;
-  ASSERT_NO_FATAL_FAILURE(RunUnattended(kScripted, &exitCode));
+  ASSERT_NO_FATAL_FAILURE(
+      RunUnattended(row.silent ? kScripted : "setup.inf \"QVR 3417\"", &exitCode));
   ::SetEnvironmentVariableA("QVR_NEWDEV_RECORD", nullptr);
   EXPECT_EQ(exitCode, row.exitCode);
   // The stand-in was asked, once, what the real one would be asked.
-  EXPECT_EQ(ReadWholeFile(record), "Kalbrix_ABQVR34170B7C|" + Path("setup.inf") + "|1\r\n");
+  EXPECT_EQ(ReadWholeFile(record),
+            "Kalbrix_ABQVR34170B7C|" + Path("setup.inf") + (row.silent ? "|1\r\n" : "|5\r\n"));
 
   LogPattern expected = UpdateLogUpToDriverUpdate(false);
   if (row.report != nullptr)
@@ -364,6 +402,7 @@ TEST_P(DriverUpdateOutcome, UnattendedUpdate) {
   else
     EXPECT_FALSE(PathExists(InstalledMonitorPath()));
   EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_EQ(JournalStep(), std::nullopt);
   Show(row.name, exitCode, ReadWholeFile(Path(kLogFile)));
 
   // The event gives the outcome on one line.
@@ -396,7 +435,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "The routine found a match for the HardwareId value, but the specified driver "
                    "was not better than the current driver and the caller did not specify the "
                    "INSTALLFLAG_FORCE flag.",
-                   0, false, EVENTLOG_INFORMATION_TYPE, 100},
+                   0, true, EVENTLOG_INFORMATION_TYPE, 100, false},
         OutcomeRow{"DriverUpdateOtherError", "5", nullptr, 1, true, EVENTLOG_ERROR_TYPE, 102}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -441,31 +480,7 @@ TEST_F(Deployment, InteractiveFailedUpdateRestoresTheMonitor) {
 // outside the package folder.
 TEST_F(Deployment, InterruptedUpdateFinishedAndInstalledEachLeaveOneEvent) {
   ASSERT_NO_FATAL_FAILURE(PrepareUpdate(false));
-  for (const std::string& folder :
-       {ProgramData() + "\\QVR", ProgramData() + "\\QVR\\Driver Setup", TrustedFolder()})
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-  ASSERT_TRUE(WriteWholeFile(TrustedFolder() + "\\" + kMonitor, kInstalledMonitorContent));
-  ASSERT_TRUE(::DeleteFileA(InstalledMonitorPath().c_str()));
-  // In the 64-bit view, where the program keeps it.
-  HKEY journal = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QVR\\Driver Setup\\Pending Update", 0,
-                              nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &journal, nullptr),
-            ERROR_SUCCESS);
-  for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
-           {"Monitor", kMonitor},
-           {"Installed Monitor", InstalledMonitorPath()},
-           {"Backup", TrustedFolder() + "\\" + kMonitor},
-           {"Backup SHA-256", kInstalledMonitorSha256},
-           {"Step", "Monitor removed"}})
-    EXPECT_EQ(::RegSetValueExA(journal, name.c_str(), 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(value.c_str()),
-                               static_cast<DWORD>(value.size() + 1)),
-              ERROR_SUCCESS);
-  const DWORD monitorSize = sizeof kInstalledMonitorContent - 1;
-  EXPECT_EQ(::RegSetValueExA(journal, "Backup Size", 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&monitorSize), sizeof monitorSize),
-            ERROR_SUCCESS);
-  ::RegCloseKey(journal);
+  ASSERT_NO_FATAL_FAILURE(PlantRemovedMonitorJournal());
   EventTrace trace;
 
   DWORD exitCode = 1;
@@ -673,7 +688,73 @@ class KilledRuns : public Deployment {
         << after;
     EXPECT_EQ(JournalStep(), std::nullopt) << after;
   }
+
+  // The state a run left, for the case's output.
+  static void ShowMachine(const char* after, DWORD exitCode) {
+    std::printf("%s: exit status %lu, monitor %s, journal \"%s\", spooler %s\n", after,
+                static_cast<unsigned long>(exitCode),
+                PathExists(InstalledMonitorPath()) ? "in system32" : "gone",
+                JournalStep().value_or("none").c_str(),
+                SpoolerState() == SERVICE_RUNNING ? "running" : "not running");
+  }
 };
+
+// The trusted copy that a restore copies back into system32.
+std::string RestoreSource() { return TrustedFolder() + "\\qvrmon.dll"; }
+
+// Another program (a virus scanner) holds the backup open without sharing
+// while the driver update fails: the monitor can't go back, the journal
+// stays, and the next run, here for a printer the machine doesn't have,
+// puts the monitor back and removes it.
+TEST_F(KilledRuns, BackupHeldDuringAFailedUpdateIsRestoredByTheNextRun) {
+  if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
+  ASSERT_NO_FATAL_FAILURE(PrepareMachine());
+  NewdevAnswer answer("0xE000020B");
+  ::SetEnvironmentVariableA("QVR_NEWDEV_DELAY_MS", "3000");
+  ASSERT_NO_FATAL_FAILURE(Start(kScripted));
+  HANDLE held = INVALID_HANDLE_VALUE;
+  for (DWORD start = ::GetTickCount();
+       held == INVALID_HANDLE_VALUE && ::GetTickCount() - start < e2e::kWaitMs; ::Sleep(20)) {
+    if (ReadWholeFile(Path(kLogFile), FILE_SHARE_READ | FILE_SHARE_WRITE)
+            .value_or("")
+            .ends_with("Update Driver\n"))
+      held = ::CreateFileA(RestoreSource().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  ::SetEnvironmentVariableA("QVR_NEWDEV_DELAY_MS", nullptr);
+  DWORD exitCode = 0;
+  ASSERT_TRUE(m_child.WaitForExit(e2e::kWaitMs, &exitCode));
+  ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the run never reached its driver update";
+  ::CloseHandle(held);
+  ShowMachine("the failed Update", exitCode);
+  EXPECT_EQ(exitCode, 1u);
+  const std::string log = ReadWholeFile(Path(kLogFile)).value_or("");
+  EXPECT_TRUE(
+      log.ends_with("Language Monitor not restored\n"
+                    "The next run of the setup finishes this Update.\n"))
+      << LogPattern::Visible(log);
+  EXPECT_FALSE(PathExists(InstalledMonitorPath()));
+  EXPECT_EQ(JournalStep(), "Monitor removed");
+  EXPECT_EQ(SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+
+  ASSERT_NO_FATAL_FAILURE(RunUnattended(kNobody, &exitCode));
+  ShowMachine("the run for no printer", exitCode);
+  EXPECT_EQ(exitCode, 0u);
+  ExpectMachineFinished("the run for no printer");
+}
+
+// The 32-bit program without the 64-bit one beside it, which on 64-bit
+// Windows sees the registry's 32-bit view, finishes an interrupted Update
+// and removes its journal from the 64-bit view, where it was written.
+TEST_F(KilledRuns, ThirtyTwoBitProgramAloneRemovesTheJournal) {
+  ASSERT_NO_FATAL_FAILURE(PrepareUpdate(false));
+  ASSERT_NO_FATAL_FAILURE(PlantRemovedMonitorJournal());
+  DWORD exitCode = 1;
+  ASSERT_NO_FATAL_FAILURE(RunUnattended(kNobody, &exitCode));
+  ShowMachine("the 32-bit program's run for no printer", exitCode);
+  EXPECT_EQ(exitCode, 0u);
+  ExpectMachineFinished("the run for no printer");
+}
 
 struct KillRow {
   const char* name;

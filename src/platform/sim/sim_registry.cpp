@@ -204,9 +204,11 @@ LONG SimRegistry::RegFlushKey(HKEY hKey) {
   return ERROR_SUCCESS;
 }
 
-LONG SimRegistry::RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
-  CallScope scope(*this, "RegDeleteKeyA");
-  if (LONG code = Fault("RegDeleteKeyA")) return code;
+LONG SimRegistry::RegDeleteKeyExA(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, DWORD Reserved) {
+  CallScope scope(*this, "RegDeleteKeyExA");
+  deleteCalls.push_back({lpSubKey != nullptr ? lpSubKey : "", samDesired});
+  if (LONG code = Fault("RegDeleteKeyExA")) return code;
+  if (Reserved != 0) return ERROR_INVALID_PARAMETER;
   std::string parent;
   if (LONG code = KeyPath(hKey, &parent)) return code;
   std::string sub = KeyName(lpSubKey != nullptr ? lpSubKey : "");

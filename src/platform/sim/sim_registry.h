@@ -39,7 +39,12 @@ class SimRegistry : public platform::IRegistry {
     REGSAM access;
   };
   std::vector<OpenCall> openCalls;  // RegCreateKeyExA's too
-  int flushes = 0;                  // RegFlushKey calls that succeeded
+  struct DeleteCall {
+    std::string path;  // the sub-key as the caller named it
+    REGSAM view;
+  };
+  std::vector<DeleteCall> deleteCalls;
+  int flushes = 0;  // RegFlushKey calls that succeeded
   // Keys opened and not yet closed.
   int OpenKeys() const { return static_cast<int>(m_open.size()); }
 
@@ -61,7 +66,7 @@ class SimRegistry : public platform::IRegistry {
   LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
                       const BYTE* lpData, DWORD cbData) override;
   LONG RegFlushKey(HKEY hKey) override;
-  LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) override;
+  LONG RegDeleteKeyExA(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, DWORD Reserved) override;
 
   // The program's process ended: the keys it had open are closed.
   void CloseAll() { m_open.clear(); }

@@ -149,7 +149,9 @@ class Win32Machine final : public IFiles,
     return ::RegSetValueExA(key, name, reserved, type, data, size);
   }
   LONG RegFlushKey(HKEY key) override { return ::RegFlushKey(key); }
-  LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) override { return ::RegDeleteKeyA(key, subKey); }
+  LONG RegDeleteKeyExA(HKEY key, LPCSTR subKey, REGSAM sam, DWORD reserved) override {
+    return ::RegDeleteKeyExA(key, subKey, sam, reserved);
+  }
 
   HANDLE RegisterEventSourceA(LPCSTR server, LPCSTR source) override {
     return ::RegisterEventSourceA(server, source);
