@@ -137,12 +137,15 @@ TEST_P(BrokenEnd, KeepsTheJournalForTheNextRun) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, BrokenEnd,
     ::testing::Values(
-        // The backup held open without sharing, as a virus scanner may.
+        // The trusted copy held open without sharing, as a virus scanner
+        // may, when the restore opens it.
         BrokenEndCase{"MonitorNotRestored",
                       [](ScriptedRun& r) {
                         r.machine.devices.Unplug("Kalbrix_ABQVR34170B7C");
-                        r.machine.PassNext("CopyFileA", 1);
-                        r.machine.FailNext("CopyFileA", ERROR_SHARING_VIOLATION);
+                        r.machine.beforeEachCall = [&r](const std::string& call) {
+                          if (call == "UpdateDriverForPlugAndPlayDevicesA")
+                            r.machine.FailNext("CreateFileA", ERROR_SHARING_VIOLATION);
+                        };
                       },
                       "Monitor removed"},
         BrokenEndCase{"SpoolerStaysStopped",
