@@ -12,6 +12,7 @@
 #include "engine/package_paths.h"
 #include "engine/run_event.h"
 #include "log/progress_log.h"
+#include "ui/operator_texts.h"
 
 namespace {
 
@@ -75,7 +76,8 @@ BOOL CSetupApp::RefuseUnreadableNames() {
   if (!argumentText.IsEmpty()) values = SplitCommandLine(argumentText, *m_platform.codePage);
   // An operator reads a box.
   if (values.printerName.IsEmpty()) {
-    CWnd().MessageBox(refusal, QVR_DIALOG_CAPTION, MB_OK | MB_ICONHAND);
+    CWnd().MessageBoxUtf8(ShownText(refusal, OperatorLanguageNow()).c_str(), QVR_DIALOG_CAPTION,
+                          MB_OK | MB_ICONHAND);
     return TRUE;
   }
   // A script reads the log, and the event where there can be no log. The

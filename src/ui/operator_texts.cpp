@@ -211,6 +211,32 @@ const OperatorText kTexts[] = {
      "No se pudo completar la actualización interrumpida.\n\n%s",
      "Impossibile completare l'aggiornamento interrotto.\n\n%s",
      "中断された更新を完了できませんでした。\n\n%s", "无法完成被中断的更新。\n\n%s"},
+
+    // Names that this Windows can't pass to the program.
+    {"The package folder's name can't be read on this Windows: copy the package to a folder with "
+     "a plain name!",
+     "Der Name des Paketordners kann unter dieser Windows-Version nicht gelesen werden. Kopieren "
+     "Sie das Paket in einen Ordner mit einem einfachen Namen.",
+     "Le nom du dossier du package ne peut pas être lu sous cette version de Windows. Copiez le "
+     "package dans un dossier au nom simple.",
+     "El nombre de la carpeta del paquete no se puede leer en esta versión de Windows. Copie el "
+     "paquete en una carpeta con un nombre sencillo.",
+     "Il nome della cartella del pacchetto non può essere letto in questa versione di Windows. "
+     "Copiare il pacchetto in una cartella con un nome semplice.",
+     "このバージョンの Windows では、パッケージ フォルダーの名前を読み取れません。"
+     "簡単な名前のフォルダーにパッケージをコピーしてください。",
+     "在此版本的 Windows 上无法读取程序包文件夹的名称。请将程序包复制到名称简单的文件夹中。"},
+    {"The command line has characters that this Windows can't pass to the setup!",
+     "Die Befehlszeile enthält Zeichen, die diese Windows-Version nicht an das Setup übergeben "
+     "kann.",
+     "La ligne de commande contient des caractères que cette version de Windows ne peut pas "
+     "transmettre au programme d'installation.",
+     "La línea de comandos contiene caracteres que esta versión de Windows no puede pasar al "
+     "programa de instalación.",
+     "La riga di comando contiene caratteri che questa versione di Windows non può passare al "
+     "programma di installazione.",
+     "コマンド ラインに、このバージョンの Windows がセットアップに渡せない文字が含まれています。",
+     "命令行包含此版本的 Windows 无法传递给安装程序的字符。"},
 };
 // clang-format on
 
