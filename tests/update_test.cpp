@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/trusted_copy.h"
 #include "engine/update_journal.h"
 #include "engine_run.h"
 
@@ -210,6 +211,25 @@ INSTANTIATE_TEST_SUITE_P(
                 "Delete Language Monitor\n", false}),
     RowName);
 
+// Where the system makes up every descriptor, the trusted folders that an
+// earlier Update made still count, by the note that it left; a folder
+// that somebody else made does not.
+TEST(Update, OwnTrustedFoldersCountWhereTheSystemMakesUpTheirSecurity) {
+  EngineRun run;
+  run.machine.madeUpSecurity =
+      "O:S-1-5-21-0-0-0-1000D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)";
+  for (const char* monitor : {"qvrmon.dll", "qvrmon2.dll"}) {
+    run.machine.PutFile(std::string("C:\\windows\\system32\\") + monitor, "monitor v1");
+    run.Update("QVR 3417", monitor);
+    EXPECT_FALSE(run.machine.Exists(std::string("C:\\windows\\system32\\") + monitor)) << run.Log();
+  }
+  run.machine.registry.RegDeleteKeyExA(HKEY_LOCAL_MACHINE, QVR_TRUSTED_FOLDERS_KEY, KEY_WOW64_64KEY,
+                                       0);
+  run.machine.PutFile("C:\\windows\\system32\\qvrmon.dll", "monitor v1");
+  run.Update();
+  EXPECT_NE(run.Log().find(kNotSafe), std::string::npos) << run.Log();
+}
+
 // Neither a failed backup nor a journal that can't name the backup lets the
 // monitor go.
 TEST(Update, FailedCopyKeepsTheMonitorInstalled) {
@@ -217,7 +237,8 @@ TEST(Update, FailedCopyKeepsTheMonitorInstalled) {
     SCOPED_TRACE(journal ? "the journal's step not written" : "the copy fails");
     EngineRun run;
     if (journal) {
-      run.machine.PassNext("RegSetValueExA", 4);  // the journal itself
+      // The journal itself, and the notes of the three trusted folders.
+      run.machine.PassNext("RegSetValueExA", 7);
       run.machine.FailNext("RegSetValueExA", ERROR_ACCESS_DENIED);
     } else {
       run.machine.FailNext("MoveFileExA", 112);  // ERROR_DISK_FULL, the trusted copy

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/file_links.h"
@@ -164,10 +165,67 @@ bool WriteFileInPlace(platform::IFiles& files, platform::IThreadError& error,
 
 namespace {
 
+// The folder's identity (volume and file index) and its security
+// descriptor as SDDL text, as the system reads them back through `folder`.
+std::optional<std::pair<std::string, std::string>> Describe(const platform::Platform& platform,
+                                                            HANDLE folder) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!platform.files->GetFileInformationByHandle(folder, &info)) return std::nullopt;
+  platform::LocalBlock found(*platform.messages);
+  DWORD code = platform.security->GetSecurityInfo(
+      folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+      nullptr, nullptr, nullptr, found.put());
+  if (code != ERROR_SUCCESS) {
+    platform.error->SetLastError(code);
+    return std::nullopt;
+  }
+  platform::LocalBlock text(*platform.messages);
+  if (!platform.security->ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          found.get(), SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+          reinterpret_cast<LPSTR*>(text.put()), nullptr))
+    return std::nullopt;
+  const std::string identity = std::to_string(info.dwVolumeSerialNumber) + ":" +
+                               std::to_string(info.nFileIndexHigh) + ":" +
+                               std::to_string(info.nFileIndexLow);
+  return std::make_pair(identity, std::string(static_cast<LPCSTR>(text.get())));
+}
+
+// A folder that this program made is noted, in a key that only
+// administrators can write, with its identity and the descriptor that the
+// system gave back for it then. Where the system keeps the descriptor as it
+// was set, that is the protected one and the note adds nothing; where it
+// makes one up from elsewhere (Wine does, from the Unix owner), the note is
+// what tells the program's own folder from one that somebody else made.
+void NoteMadeFolder(platform::IRegistry& registry, const std::string& folder,
+                    const std::string& note) {
+  platform::RegistryKey key(registry);
+  if (registry.RegCreateKeyExA(HKEY_LOCAL_MACHINE, QVR_TRUSTED_FOLDERS_KEY, 0, nullptr,
+                               REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                               key.put(), nullptr) == ERROR_SUCCESS &&
+      registry.RegSetValueExA(key.get(), folder.c_str(), 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(note.c_str()),
+                              static_cast<DWORD>(note.size() + 1)) == ERROR_SUCCESS)
+    registry.RegFlushKey(key.get());
+}
+
+bool IsNotedAs(platform::IRegistry& registry, const std::string& folder, const std::string& note) {
+  platform::RegistryKey key(registry);
+  if (registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, QVR_TRUSTED_FOLDERS_KEY, 0,
+                             KEY_READ | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS)
+    return false;
+  std::vector<char> text(note.size() + 2, '\0');
+  DWORD type = REG_NONE;
+  DWORD size = static_cast<DWORD>(text.size());
+  return registry.RegQueryValueExA(key.get(), folder.c_str(), nullptr, &type,
+                                   reinterpret_cast<LPBYTE>(text.data()), &size) == ERROR_SUCCESS &&
+         type == REG_SZ && size == note.size() + 1 && note == text.data();
+}
+
 // Opens a folder of the trusted path and holds it, without delete sharing,
 // so that it stays in place until the copy is in it. A folder that this
 // run created has the security descriptor that it was given; one that was
-// there already counts only as it is now.
+// there already counts only as it is now: owned and changeable by SYSTEM
+// and Administrators alone, or still the one that this program made.
 TrustedCopy HoldFolder(const platform::Platform& platform, const std::string& folder, bool created,
                        std::vector<platform::FileHandle>& held) {
   platform::IFiles& files = *platform.files;
@@ -179,22 +237,16 @@ TrustedCopy HoldFolder(const platform::Platform& platform, const std::string& fo
   if (platform::KindOfHeldName(platform, held.back().get(), folder.c_str()) !=
       platform::OpenedKind::Folder)
     return TrustedCopy::UnsafeFolder;
-  if (created) return TrustedCopy::Made;
-  platform::LocalBlock found(*platform.messages);
-  DWORD code = platform.security->GetSecurityInfo(
-      held.back().get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-      nullptr, nullptr, nullptr, nullptr, found.put());
-  if (code != ERROR_SUCCESS) {
-    platform.error->SetLastError(code);
-    return TrustedCopy::Failed;
+  const auto found = Describe(platform, held.back().get());
+  const std::string note = found ? found->first + " " + found->second : std::string();
+  if (created) {
+    if (found) NoteMadeFolder(*platform.registry, folder, note);
+    return TrustedCopy::Made;
   }
-  platform::LocalBlock text(*platform.messages);
-  if (!platform.security->ConvertSecurityDescriptorToStringSecurityDescriptorA(
-          found.get(), SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-          reinterpret_cast<LPSTR*>(text.put()), nullptr))
-    return TrustedCopy::Failed;
-  return OnlyAdministratorsCanChange(static_cast<LPCSTR>(text.get())) ? TrustedCopy::Made
-                                                                      : TrustedCopy::UnsafeFolder;
+  if (!found) return TrustedCopy::Failed;
+  return OnlyAdministratorsCanChange(found->second) || IsNotedAs(*platform.registry, folder, note)
+             ? TrustedCopy::Made
+             : TrustedCopy::UnsafeFolder;
 }
 
 }  // namespace

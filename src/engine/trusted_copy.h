@@ -15,6 +15,9 @@
 // it; it inherits nothing, and nobody else has any right.
 #define QVR_TRUSTED_FOLDER "QVR\\Driver Setup\\Backup"
 #define QVR_TRUSTED_FOLDER_SDDL "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"
+// Each folder of that path that the program made: its identity and the
+// descriptor that the system read back for it then, by the folder's path.
+#define QVR_TRUSTED_FOLDERS_KEY "SOFTWARE\\QVR\\Driver Setup\\Trusted Folders"
 
 // <ProgramData>\QVR\Driver Setup\Backup\<monitor>; nothing, with a last
 // error, when %ProgramData% can't be found or the path would not fit.
@@ -43,7 +46,9 @@ enum class TrustedCopy { Made, Failed, UnsafeFolder };
 
 // Makes the folders of `path` below %ProgramData% where they are missing,
 // with that security descriptor, and writes bytes to `path`. A folder that
-// was there already, or that is a link, makes it UnsafeFolder. Failed: the
+// is a link, or that was there already and is neither changeable by
+// SYSTEM and Administrators alone nor still the one that the program made,
+// makes it UnsafeFolder. Failed: the
 // last error says why.
 TrustedCopy MakeTrustedCopy(const platform::Platform& platform, const std::string& path,
                             const std::string& bytes);

@@ -207,8 +207,10 @@ class Deployment : public InstalledPrinters {
 
   // The journal of an Update killed after it took the monitor from system32,
   // in the 64-bit view, where the program keeps it; the trusted copy below
-  // ProgramData.
+  // ProgramData, and the copy in "bak" for people to see.
   void PlantRemovedMonitorJournal() {
+    ::CreateDirectoryA(Path("bak").c_str(), nullptr);
+    ASSERT_NO_FATAL_FAILURE(WriteFile("bak\\qvrmon.dll", kInstalledMonitorContent));
     for (const std::string& folder :
          {ProgramData() + "\\QVR", ProgramData() + "\\QVR\\Driver Setup", TrustedFolder()})
       ::CreateDirectoryA(folder.c_str(), nullptr);
@@ -216,9 +218,10 @@ class Deployment : public InstalledPrinters {
     ASSERT_TRUE(::DeleteFileA(InstalledMonitorPath().c_str()));
     // In the 64-bit view, where the program keeps it.
     HKEY journal = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QVR\\Driver Setup\\Pending Update", 0,
-                                nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &journal, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QVR\\Driver Setup\\Pending Update", 0,
+                          nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &journal, nullptr),
+        ERROR_SUCCESS);
     for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
              {"Monitor", kMonitor},
              {"Installed Monitor", InstalledMonitorPath()},
@@ -635,7 +638,6 @@ class KilledRuns : public Deployment {
   // between the backup and the monitor's removal, when the spooler is
   // stopped, or while the driver update runs, when the monitor is gone.
   void KillUpdateAt(KillPoint point) {
-    ForgetTrustedFolderWhereWineMakesUpItsSecurity();
     ::DeleteFileA(Path("bak\\qvrmon.dll").c_str());
     ::DeleteFileA(Path(kLogFile).c_str());
     ASSERT_NO_FATAL_FAILURE(WriteFileAt(InstalledMonitorPath(), kInstalledMonitorContent));

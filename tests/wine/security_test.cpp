@@ -160,7 +160,6 @@ TEST_F(PlantedDlls, PlantedDllsNotLoadedByUnattendedUpdate) {
 
   for (const std::string& name : kPlantedDlls) ::DeleteFileA(Path(name).c_str());
   ::DeleteFileA(Path(std::string("bak\\") + kMonitor).c_str());
-  ForgetTrustedFolderWhereWineMakesUpItsSecurity();
   ASSERT_NO_FATAL_FAILURE(PrepareUpdate());
   e2e::ChildProcess second;
   EXPECT_EQ(RunToEnd("setup.inf \"QVR 3417\" SILENT", "", &second), exitCode);

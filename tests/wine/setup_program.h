@@ -350,22 +350,6 @@ inline std::string TrustedFolderSddl() {
   return sddl;
 }
 
-// Where Wine keeps no security descriptors (a file system without its
-// extended attributes), it makes one up from the Unix owner and mode, and
-// its own user owns every file. A folder that an earlier Update made then
-// never counts as safe, so an Update that follows in the same prefix would
-// keep the monitor: such a case starts without the folder. Windows keeps
-// the descriptor the program gave.
-inline void ForgetTrustedFolderWhereWineMakesUpItsSecurity() {
-  const std::string sddl = TrustedFolderSddl();
-  if (!e2e::RunningUnderWine() || sddl.rfind("O:BA", 0) == 0 || sddl.rfind("O:SY", 0) == 0) return;
-  for (const char* name : {kMonitor, "qvrmon.dll.qvrnew"})
-    ::DeleteFileA((TrustedFolder() + "\\" + name).c_str());
-  ::RemoveDirectoryA(TrustedFolder().c_str());
-  ::RemoveDirectoryA((ProgramData() + "\\QVR\\Driver Setup").c_str());
-  ::RemoveDirectoryA((ProgramData() + "\\QVR").c_str());
-}
-
 // The names of the local printers, in the spooler's order.
 inline std::vector<std::string> LocalPrinters() {
   DWORD needed = 0;

@@ -705,7 +705,9 @@ DWORD SimMachine::GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE, SECURITY_INFORM
   if (h == nullptr) return ERROR_INVALID_HANDLE;
   if ((h->access & READ_CONTROL) == 0) return ERROR_ACCESS_DENIED;
   auto it = securityOf.find(h->name);
-  *sd = LocalCopy(it != securityOf.end() ? it->second : defaultSecurity);
+  *sd = LocalCopy(!madeUpSecurity.empty()  ? madeUpSecurity
+                  : it != securityOf.end() ? it->second
+                                           : defaultSecurity);
   return ERROR_SUCCESS;
 }
 

@@ -151,6 +151,9 @@ class SimMachine : public platform::IFiles,
   // to CreateDirectoryA is kept here.
   std::map<std::string, std::string> securityOf;
   std::string defaultSecurity = "O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;FR;;;BU)";
+  // Where not empty, the descriptor that every object reads back, whatever
+  // it was given: a system that keeps none and makes one up, as Wine does.
+  std::string madeUpSecurity;
   // Another program writes the file, as the sharing of the handles open on
   // it allows: false when they don't.
   bool OtherProgramWrites(const std::string& path, const std::string& content);
