@@ -3,6 +3,7 @@
 // `bak` beside the package, for people to see. The package's folder may be
 // writable by other users: the `bak` copy never writes outside `bak`.
 #include "engine/trusted_copy.h"
+#include "platform/ansi_code_page.h"
 #include "platform/file_links.h"
 #include "platform/handles.h"
 #include "platform/last_error.h"
@@ -12,7 +13,7 @@ namespace {
 
 // The final path of an open file or folder; empty when it can't be read.
 std::string FinalPath(platform::IFiles& files, HANDLE h) {
-  char path[MAX_PATH + 8] = {};
+  char path[kPathBytes + 8] = {};
   DWORD length = files.GetFinalPathNameByHandleA(h, path, sizeof path, FILE_NAME_NORMALIZED);
   return length != 0 && length < sizeof path ? std::string(path, length) : std::string();
 }
