@@ -365,8 +365,8 @@ class OperatorLanguage : public InstalledPrinters,
                 ERROR_SUCCESS);
   }
 
-  // Every caption of the dialog fits its control; notes the tightest.
-  void ExpectCaptionsFit(HWND dialog, int dpi) {
+  // Every caption of the dialog fits its control.
+  static void ExpectCaptionsFit(HWND dialog, int dpi) {
     for (const e2e::CaptionFit& fit : e2e::MeasureCaptions(dialog, dpi)) {
       if (fit.id == IDOK && fit.clientWidth > 0) {
         EXPECT_NEAR(fit.clientWidth, ::MulDiv(50, fit.baseUnit, 4), 1)
@@ -375,23 +375,8 @@ class OperatorLanguage : public InstalledPrinters,
       EXPECT_TRUE(fit.Fits()) << "at " << dpi << " DPI, control " << fit.id << " \"" << fit.text
                               << "\": " << fit.width << " x " << fit.height << " in "
                               << fit.clientWidth << " x " << fit.clientHeight;
-      // A wrapped text fills its width; how tight it is tells its height.
-      bool wrapped = fit.id == IDC_STATUS || fit.id == IDC_RESULT;
-      double share = wrapped ? static_cast<double>(fit.height) / fit.clientHeight
-                             : static_cast<double>(fit.width) / fit.clientWidth;
-      if (share > m_tightest[wrapped]) {
-        m_tightest[wrapped] = share;
-        m_tightestText[wrapped] =
-            std::to_string(dpi) + " DPI, control " + std::to_string(fit.id) + " \"" + fit.text +
-            "\": " + std::to_string(fit.width) + " x " + std::to_string(fit.height) + " px in " +
-            std::to_string(fit.clientWidth) + " x " + std::to_string(fit.clientHeight);
-      }
     }
   }
-
-  // The tightest of the one-line captions, and of the wrapped lines.
-  double m_tightest[2] = {0, 0};
-  std::string m_tightestText[2];
 };
 
 // The dialog at three DPIs, with its buttons and status lines in the
@@ -433,8 +418,6 @@ TEST_P(OperatorLanguage, DialogAndBoxesInTheLanguageAndTheLogInEnglish) {
   ExpectCaptionsFit(none, 96);
   ASSERT_NO_FATAL_FAILURE(Dismiss(none, IDOK));
   ExpectEndsWithCodeZero();
-  std::printf("tightest caption: %s\ntightest wrapped line: %s\n", m_tightestText[0].c_str(),
-              m_tightestText[1].c_str());
 
   if (RunningUnderWow64()) GTEST_SKIP() << kRefusedUnderWow64;
   ASSERT_NO_FATAL_FAILURE(PrepareUpdate(true));
