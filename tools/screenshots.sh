@@ -144,18 +144,25 @@ snap() {
   : >"$prefix/drive_c/snaps/$name.done"
 }
 
+# Runs the driver with its arguments, in the environment that driver_env
+# adds, and takes each picture it asks for; status is its exit status.
+driver_env=()
+drive() {
+  status=0
+  timeout 300 env "${driver_env[@]}" wine 'C:\screenshot_driver.exe' "$@" 2>"$root/driver.log" |
+    while IFS=$' \r' read -r word name x y w h; do
+      case $word in
+        SNAP) snap "$name" "$x" "$y" "$w" "$h"; taken=$((taken + 1)) ;;
+        DONE) ;;
+        *) echo "  driver: $word $name $x $y $w $h" ;;
+      esac
+    done || status=$?
+  if [ -s "$root/driver.log" ]; then sed 's/^/  /' "$root/driver.log" >&2; fi
+}
+
 echo "Taking the pictures on $DISPLAY ..."
 taken=0
-status=0
-timeout 300 wine 'C:\screenshot_driver.exe' 'C:\pkg\qvrsetup.exe' 'C:\pkg' 'C:\empty' 'C:\snaps' \
-  2>"$root/driver.log" | while IFS=$' \r' read -r word name x y w h; do
-  case $word in
-    SNAP) snap "$name" "$x" "$y" "$w" "$h"; taken=$((taken + 1)) ;;
-    DONE) ;;
-    *) echo "  driver: $word $name $x $y $w $h" ;;
-  esac
-done || status=$?
-if [ -s "$root/driver.log" ]; then sed 's/^/  /' "$root/driver.log" >&2; fi
+drive 'C:\pkg\qvrsetup.exe' 'C:\pkg' 'C:\empty' 'C:\snaps'
 [ "$status" -eq 0 ] || die "the driver failed (status $status); see above"
 [ "$taken" -eq 4 ] || die "$taken pictures instead of 4"
 
@@ -170,17 +177,8 @@ for lang in de_DE:05-german ja_JP:06-japanese; do
   [ -f "$locales/$locale.UTF-8/LC_CTYPE" ] || localedef -i "$locale" -f UTF-8 \
     "$locales/$locale.UTF-8" >/dev/null 2>&1 || [ -f "$locales/$locale.UTF-8/LC_CTYPE" ] ||
     die "could not compile the locale $locale.UTF-8"
-  status=0
-  LANG=$locale.UTF-8 LC_ALL=$locale.UTF-8 LOCPATH=$PWD/$locales timeout 120 wine \
-    'C:\screenshot_driver.exe' --language "$name" 'C:\pkg\qvrsetup.exe' 'C:\pkg' 'C:\snaps' \
-    2>"$root/driver.log" | while IFS=$' \r' read -r word name x y w h; do
-    case $word in
-      SNAP) snap "$name" "$x" "$y" "$w" "$h"; taken=$((taken + 1)) ;;
-      DONE) ;;
-      *) echo "  driver: $word $name $x $y $w $h" ;;
-    esac
-  done || status=$?
-  if [ -s "$root/driver.log" ]; then sed 's/^/  /' "$root/driver.log" >&2; fi
+  driver_env=(LANG="$locale.UTF-8" LC_ALL="$locale.UTF-8" LOCPATH="$PWD/$locales")
+  drive --language "$name" 'C:\pkg\qvrsetup.exe' 'C:\pkg' 'C:\snaps'
   [ "$status" -eq 0 ] || die "the driver failed in $locale (status $status); see above"
 done
 [ "$taken" -eq 6 ] || die "$taken pictures instead of 6"

@@ -170,25 +170,32 @@ int IndexOf(const std::vector<std::string>& items, const std::string& item) {
   return -1;
 }
 
-// Pictures 01 to 03: the main dialog on the package's INF.
-bool MainDialog(const std::string& exe, const std::string& package) {
-  e2e::ChildProcess child;
+// Starts the program on the package's INF and waits for its main dialog.
+bool OpenMainDialog(e2e::ChildProcess& child, const std::string& exe, const std::string& package,
+                    HWND* dialog) {
   std::string error;
   if (!child.Start(exe, "setup.inf", package, &error)) {
     Fail(error);
     return false;
   }
-  HWND dialog = nullptr;
-  if (!Await(child, kMainCaption, &dialog)) return false;
-  if (!Snap(dialog, "01-main-dialog")) return false;
+  return Await(child, kMainCaption, dialog);
+}
 
+// Selects the model that the pictures show.
+bool SelectSnapModel(HWND dialog) {
   const int model = IndexOf(e2e::ListItems(dialog, IDC_MODELS), kSnapModel);
-  if (model < 0) {
-    Fail(std::string("no model \"") + kSnapModel + "\" in the list");
+  if (model >= 0 && e2e::SelectListItem(dialog, IDC_MODELS, model)) return true;
+  Fail(std::string("could not choose \"") + kSnapModel + "\"");
+  return false;
+}
+
+// Pictures 01 to 03: the main dialog on the package's INF.
+bool MainDialog(const std::string& exe, const std::string& package) {
+  e2e::ChildProcess child;
+  HWND dialog = nullptr;
+  if (!OpenMainDialog(child, exe, package, &dialog) || !Snap(dialog, "01-main-dialog"))
     return false;
-  }
-  if (!e2e::SelectListItem(dialog, IDC_MODELS, model) ||
-      !AwaitProcedure(child.Id(), dialog, kUpdateOffered, e2e::kWaitMs))
+  if (!SelectSnapModel(dialog) || !AwaitProcedure(child.Id(), dialog, kUpdateOffered, e2e::kWaitMs))
     return false;
   if (!e2e::ControlEnabled(dialog, IDC_UPDATE)) {
     Fail("Update is not offered for the model");
@@ -207,18 +214,8 @@ bool MainDialog(const std::string& exe, const std::string& package) {
 // The main dialog in the operator's language, Update offered.
 bool InLanguage(const std::string& exe, const std::string& package, const char* name) {
   e2e::ChildProcess child;
-  std::string error;
-  if (!child.Start(exe, "setup.inf", package, &error)) {
-    Fail(error);
-    return false;
-  }
   HWND dialog = nullptr;
-  if (!Await(child, kMainCaption, &dialog)) return false;
-  const int model = IndexOf(e2e::ListItems(dialog, IDC_MODELS), kSnapModel);
-  if (model < 0 || !e2e::SelectListItem(dialog, IDC_MODELS, model)) {
-    Fail(std::string("could not choose \"") + kSnapModel + "\"");
-    return false;
-  }
+  if (!OpenMainDialog(child, exe, package, &dialog) || !SelectSnapModel(dialog)) return false;
   const DWORD start = ::GetTickCount();
   while (!e2e::ControlEnabled(dialog, IDC_UPDATE)) {
     if (::GetTickCount() - start > e2e::kWaitMs) {
